@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, starts the test Firebird server and runs
+# every test. The server this script started is stopped on the way out.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build.sh build
+bash scripts/fb-server.sh start
+trap 'bash scripts/fb-server.sh stop' EXIT
+cd build
+ctest --output-on-failure -j2 "$@"

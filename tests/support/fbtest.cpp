@@ -1,0 +1,104 @@
+#include "tests/support/fbtest.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace fbtest {
+
+TempFolder::TempFolder() {
+    static std::atomic<unsigned> counter{0};
+    std::random_device rd;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        auto candidate = fs::temp_directory_path() /
+                         ("brivane-test-" + std::to_string(::getpid()) + "-" +
+                          std::to_string(counter++) + "-" + std::to_string(rd() % 100000));
+        std::error_code ec;
+        if (fs::create_directory(candidate, ec)) {
+            path_ = candidate;
+            // The server may run under another account on some machines.
+            fs::permissions(path_, fs::perms::all, ec);
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+std::string TempFolder::file(const std::string& name) const {
+    return (path_ / name).string();
+}
+
+namespace {
+
+std::string runIsql(const std::string& args, const std::string& script) {
+    char tmpl[] = "/tmp/brivane-isql-XXXXXX";
+    int fd = ::mkstemp(tmpl);
+    if (fd < 0) throw std::runtime_error("mkstemp failed");
+    ::close(fd);
+    {
+        std::ofstream out(tmpl, std::ios::binary);
+        out << script;
+    }
+    std::string cmd = "isql-fb -q -b -user SYSDBA -password " + std::string(kPassword) + " " +
+                      args + " -i " + tmpl + " 2>&1";
+    std::string output;
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p) {
+        ::unlink(tmpl);
+        throw std::runtime_error("cannot run isql-fb");
+    }
+    std::array<char, 4096> buf{};
+    size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
+        output.append(buf.data(), n);
+    int rc = ::pclose(p);
+    ::unlink(tmpl);
+    if (rc != 0) throw std::runtime_error("isql-fb failed:\n" + output);
+    return output;
+}
+
+} // namespace
+
+void createDatabase(const std::string& path, const std::string& ddl, int dialect) {
+    std::string script = "SET SQL DIALECT " + std::to_string(dialect) + ";\nCREATE DATABASE '" +
+                         path + "' USER 'SYSDBA' PASSWORD '" + kPassword +
+                         "' PAGE_SIZE 8192 DEFAULT CHARACTER SET NONE;\n" + ddl + "\nCOMMIT;\n";
+    runIsql("", script);
+}
+
+std::string isql(const std::string& path, const std::string& sql) {
+    return runIsql("'" + path + "'", sql + "\nCOMMIT;\n");
+}
+
+bool serverRunning() {
+    int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (s < 0) return false;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(3050);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    ::close(s);
+    return ok;
+}
+
+std::string serverName(const std::string& path) {
+    return "localhost:" + path;
+}
+
+} // namespace fbtest

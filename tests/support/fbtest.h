@@ -1,0 +1,52 @@
+#pragma once
+// Helpers shared by the tests: real database files in per-test temporary
+// folders, made and inspected with isql-fb through the embedded engine, and
+// the address of the Firebird server that the test command starts.
+#include <filesystem>
+#include <string>
+
+namespace fbtest {
+
+/// SYSDBA's password on the test server (also the program's default).
+inline constexpr const char* kPassword = "plumtower";
+
+/// A fresh folder under the system temp folder, removed with its contents
+/// when the object goes away.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    /// path() / name, as a string.
+    std::string file(const std::string& name) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+/// Creates the database file `path` (character set NONE, the given dialect)
+/// and runs `ddl` (statements ending with ";", committed at the end) in it.
+/// Throws std::runtime_error with isql's output when anything fails.
+void createDatabase(const std::string& path, const std::string& ddl = "", int dialect = 3);
+
+/// Runs `sql` on an existing database through the embedded engine and
+/// returns what isql printed. Throws std::runtime_error on failure.
+std::string isql(const std::string& path, const std::string& sql);
+
+/// True when something accepts connections on 127.0.0.1:3050.
+bool serverRunning();
+
+/// "localhost:" + path: the name that reaches the file through the server.
+std::string serverName(const std::string& path);
+
+} // namespace fbtest
+
+/// Skips the current test when no server is listening on 127.0.0.1:3050.
+#define FBTEST_REQUIRE_SERVER()                                                                    \
+    do {                                                                                           \
+        if (!fbtest::serverRunning())                                                              \
+            GTEST_SKIP()                                                                           \
+                << "no Firebird server on 127.0.0.1:3050 (run scripts/fb-server.sh start)";        \
+    } while (0)
