@@ -1,0 +1,338 @@
+#pragma once
+// Connections (TFbDatabase), transactions (TFbTransaction) and the link
+// through which statements and datasets are bound to both and hear about
+// their ends (TFbLink).
+#include "db/Fb.h"
+#include "db/FbIntf.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TFbDatabase;
+class TFbTransaction;
+
+/// Which client library file the binding loads.
+enum TFbClientLib { clAutoDetect, clGDS32, clFBClient, clFBEmbed };
+
+/// How a transaction ends when it is ended for someone else.
+enum TTransactionAction {
+    TARollback = 0,
+    TACommit = 1,
+    TARollbackRetaining = 2,
+    TACommitRetaining = 3
+};
+
+/// Encodes DPB parameter lines ("name=value") into a database parameter
+/// block (version byte 1 first). Throws EFbClientError 11 (recognised but
+/// unsupported name), 114 (unknown name), fbceDPBValueTooLong (a text value
+/// over 255 bytes) and std::invalid_argument (a number that is not an integer).
+std::string GenerateDPB(const std::vector<std::string>& params);
+
+/// Encodes TPB parameter lines into a transaction parameter block (version
+/// byte 3 first; empty for no lines). Throws EFbClientError 13 (refused
+/// name), 115 (unknown name), fbceTPBValueTooLong (a table name over 255 bytes).
+std::string GenerateTPB(const std::vector<std::string>& params);
+
+/// The companion that binds a statement or dataset to a connection and a
+/// transaction. Statements and datasets derive from it (or own one) and
+/// override the notification hooks. Registration with the connection and
+/// the transaction follows Database()/Transaction(); the destructor
+/// unregisters. Hooks are called in registration order; a hook that throws
+/// aborts a non-forced end or close.
+class TFbLink {
+public:
+    TFbLink();
+    virtual ~TFbLink();
+    TFbLink(const TFbLink&) = delete;
+    TFbLink& operator=(const TFbLink&) = delete;
+
+    TFbDatabase* Database() const { return database_; }
+    /// Registers with `db` (unregistering from the previous connection).
+    /// With no transaction yet, takes db->FindDefaultTransaction().
+    void SetDatabase(TFbDatabase* db);
+
+    TFbTransaction* Transaction() const { return transaction_; }
+    /// Registers with `tr`. With no connection yet, takes
+    /// tr->FindDefaultDatabase().
+    void SetTransaction(TFbTransaction* tr);
+
+    /// Client error 24 without a connection, 15 when it is not attached.
+    void CheckDatabase() const;
+    /// Client error 25 without a transaction; starts an inactive one; 18
+    /// when it is still inactive.
+    void CheckTransaction() const;
+    /// CheckDatabase then CheckTransaction: what a client does before it
+    /// calls the server.
+    void EnsureActive() const;
+
+    /// Raw handles for client calls (CheckDatabase/CheckTransaction first).
+    isc_db_handle* DBHandle() const;
+    isc_tr_handle* TRHandle() const;
+
+    /// The transaction's CheckStatus variant (or the plain one without a
+    /// transaction).
+    ISC_STATUS Call(ISC_STATUS result, bool raise = true) const;
+
+protected:
+    friend class TFbDatabase;
+    friend class TFbTransaction;
+
+    /// The transaction is about to commit or roll back (not retaining).
+    virtual void TransactionEnding() {}
+    /// The transaction has committed or rolled back.
+    virtual void TransactionEnded() {}
+    /// The transaction is being destroyed; the link drops it afterwards.
+    virtual void TransactionFree() {}
+    /// The connection is about to detach.
+    virtual void DatabaseDisconnecting() {}
+    /// The connection has detached.
+    virtual void DatabaseDisconnected() {}
+    /// The connection is being destroyed; the link drops it and its
+    /// transaction afterwards.
+    virtual void DatabaseFree() {}
+
+private:
+    void databaseGone();
+    void transactionGone();
+
+    TFbDatabase* database_ = nullptr;
+    TFbTransaction* transaction_ = nullptr;
+    int databaseSlot_ = -1;
+    int transactionSlot_ = -1;
+};
+
+/// A connection to one database.
+class TFbDatabase {
+public:
+    /// Loads the client library first (client error 1 when none is found).
+    TFbDatabase();
+    /// Closes forced, tells every client the connection is gone and
+    /// unregisters every transaction. Never throws.
+    ~TFbDatabase();
+    TFbDatabase(const TFbDatabase&) = delete;
+    TFbDatabase& operator=(const TFbDatabase&) = delete;
+
+    const std::string& DatabaseName() const { return databaseName_; }
+    /// Client error 16 when a different name is written while connected.
+    void SetDatabaseName(const std::string& name);
+
+    /// Parameter lines "name=value"; changing them while connected is
+    /// client error 16.
+    const std::vector<std::string>& Params() const { return params_; }
+    void SetParams(const std::vector<std::string>& lines);
+    void AddParam(const std::string& line);
+    void ClearParams();
+
+    /// Attaches; does nothing when already connected.
+    void Open();
+    /// Detaches (commits active transactions with their DefaultAction);
+    /// does nothing when not connected.
+    void Close();
+    bool Connected() const { return handle_ != 0; }
+    void SetConnected(bool value);
+
+    /// The attach itself (client error 16 when attached, 17 without name).
+    void DoConnect();
+    /// Close with a force flag: forced ignores errors and skips the
+    /// Before/AfterDisconnect events. Client error 15 when not attached.
+    void DoDisconnect(bool force);
+    /// Client error 15 when not attached.
+    void CheckActive() const;
+    /// Client error 16 when attached.
+    void CheckInactive() const;
+
+    int SQLDialect() const { return sqlDialect_; }
+    /// Client error 87 below 1, or above DBSQLDialect while connected.
+    void SetSQLDialect(int value);
+    int DBSQLDialect() const { return dbSqlDialect_; }
+
+    bool LoginPrompt() const { return loginPrompt_; }
+    void SetLoginPrompt(bool value) { loginPrompt_ = value; }
+
+    TFbTransaction* DefaultTransaction() const { return defaultTransaction_; }
+    void SetDefaultTransaction(TFbTransaction* tr);
+
+    /// The connection's own transaction (owned), for catalog work.
+    TFbTransaction* InternalTransaction() const { return internalTransaction_.get(); }
+
+    /// 0 disables the idle disconnect (the only mode this program uses);
+    /// client error 20 for a negative value.
+    int IdleTimer() const { return idleTimer_; }
+    void SetIdleTimer(int ms);
+
+    TFbClientLib ClientLib() const { return clientLib_; }
+    /// Switches the client library (closing a connected connection forced
+    /// and reloading); OnClientLibChange may abort.
+    void SetClientLib(TFbClientLib value);
+
+    bool AllowStreamedConnected() const { return allowStreamedConnected_; }
+    void SetAllowStreamedConnected(bool value) { allowStreamedConnected_ = value; }
+
+    /// Fills `names` with the table names (trailing blanks removed), in the
+    /// server's order; views never, system tables only when asked.
+    void ListTableNames(std::vector<std::string>& names, bool includeSystemTables = false);
+
+    /// Runs one statement without parameters or results (DDL, CREATE USER,
+    /// ...) in the internal transaction and commits it.
+    void ExecuteImmediate(const std::string& sql);
+
+    /// Creates the database named by `sql` ("CREATE DATABASE '...' ...")
+    /// and leaves it detached.
+    static void CreateDatabase(const std::string& sql, int dialect = 3);
+
+    // Registration (slots of removed entries are reused).
+    int AddTransaction(TFbTransaction* tr);
+    /// Finds `tr` in the list, -1 when absent.
+    int FindTransaction(TFbTransaction* tr) const;
+    void RemoveTransaction(int index);
+    void RemoveTransactions();
+    int TransactionCount() const { return static_cast<int>(transactions_.size()); }
+    /// May be null (an empty slot).
+    TFbTransaction* Transactions(int index) const { return transactions_.at(index); }
+    int AddClient(TFbLink* client);
+    void RemoveClient(int index);
+    /// DefaultTransaction, else the first registered transaction whose
+    /// DefaultDatabase is this connection (the internal one excluded).
+    TFbTransaction* FindDefaultTransaction() const;
+
+    /// The attachment handle for client calls (0 when not connected).
+    isc_db_handle* Handle() { return &handle_; }
+    isc_db_handle HandleValue() const { return handle_; }
+
+    /// CheckStatus that also clears the idle mark.
+    ISC_STATUS Call(ISC_STATUS result, bool raise = true);
+
+    // Events.
+    std::function<void(TFbDatabase&)> BeforeConnect, AfterConnect, BeforeDisconnect,
+        AfterDisconnect, OnDialectDowngradeWarning, OnIdleTimer;
+    /// Receives a copy of Params; the result replaces Params.
+    std::function<void(TFbDatabase&, std::vector<std::string>& params)> OnLogin;
+    std::function<void(TFbDatabase&, TFbClientLib lib, bool& abort)> OnClientLibChange;
+
+private:
+    void paramsChanging();
+    void loginStep();
+    void readDialect();
+
+    std::string databaseName_;
+    std::vector<std::string> params_;
+    std::string dpb_;
+    bool dpbChanged_ = true;
+    isc_db_handle handle_ = 0;
+    int sqlDialect_ = 3;
+    int dbSqlDialect_ = 3;
+    bool loginPrompt_ = true;
+    std::string hiddenPassword_;
+    TFbTransaction* defaultTransaction_ = nullptr;
+    std::unique_ptr<TFbTransaction> internalTransaction_;
+    std::vector<TFbTransaction*> transactions_;
+    std::vector<TFbLink*> clients_;
+    int idleTimer_ = 0;
+    bool idle_ = false;
+    TFbClientLib clientLib_ = clAutoDetect;
+    bool allowStreamedConnected_ = true;
+};
+
+/// One client transaction spanning the connections registered with it.
+class TFbTransaction {
+public:
+    /// Loads the client library first (client error 1 when none is found).
+    TFbTransaction();
+    /// Ends an active transaction with DefaultAction, forced; tells every
+    /// client it is gone; unregisters everything. Never throws.
+    ~TFbTransaction();
+    TFbTransaction(const TFbTransaction&) = delete;
+    TFbTransaction& operator=(const TFbTransaction&) = delete;
+
+    /// Client errors 19 (active), 21 (no connection), 15 (connection not
+    /// attached), 13/115 (bad TPB line), or the server's refusal.
+    void StartTransaction();
+    void Commit();
+    void Rollback();
+    void CommitRetaining();
+    void RollbackRetaining();
+    /// The one routine behind every end; starts an inactive transaction first.
+    void EndTransaction(TTransactionAction action, bool force);
+
+    bool Active() const { return handle_ != 0; }
+    /// true starts an inactive transaction, false rolls back an active one.
+    void SetActive(bool value);
+
+    /// Starts the transaction when inactive; client error 18 if it is
+    /// still inactive afterwards.
+    void CheckInTransaction();
+    /// Client error 19 when active.
+    void CheckNotInTransaction() const;
+    /// If active, ends with DefaultAction, forced (no ending mark).
+    void CloseForced();
+    /// A dataset that started the transaction asks for its end: nothing
+    /// while an explicit end is running, else DefaultAction, not forced.
+    void EndOnClientRequest();
+    /// True while an explicit Commit/Rollback/...Retaining is running.
+    bool InEndTransaction() const { return ending_; }
+
+    bool AutoCommit() const { return autoCommit_; }
+    void SetAutoCommit(bool value) { autoCommit_ = value; }
+    TTransactionAction DefaultAction() const { return defaultAction_; }
+    void SetDefaultAction(TTransactionAction value) { defaultAction_ = value; }
+
+    TFbDatabase* DefaultDatabase() const { return defaultDatabase_; }
+    void SetDefaultDatabase(TFbDatabase* db);
+
+    const std::vector<std::string>& Params() const { return params_; }
+    void SetParams(const std::vector<std::string>& lines);
+    void AddParam(const std::string& line);
+    void ClearParams();
+    /// The TPB passed at the last start.
+    const std::string& TPB() const { return tpb_; }
+
+    /// 0 disables the idle end; client error 20 for a negative value.
+    int IdleTimer() const { return idleTimer_; }
+    void SetIdleTimer(int ms);
+
+    // Registration (slots of removed entries are reused).
+    int AddDatabase(TFbDatabase* db);
+    int FindDatabase(TFbDatabase* db) const;
+    void RemoveDatabase(int index);
+    void RemoveDatabases();
+    int DatabaseCount() const { return static_cast<int>(databases_.size()); }
+    /// May be null (an empty slot).
+    TFbDatabase* Databases(int index) const { return databases_.at(index); }
+    int AddClient(TFbLink* client);
+    void RemoveClient(int index);
+    /// DefaultDatabase, else the first registered connection whose
+    /// DefaultTransaction is this transaction.
+    TFbDatabase* FindDefaultDatabase() const;
+
+    /// The transaction handle for client calls (0 when inactive).
+    isc_tr_handle* Handle() { return &handle_; }
+    isc_tr_handle HandleValue() const { return handle_; }
+
+    /// CheckStatus that also clears the idle marks of the transaction and
+    /// of its connections.
+    ISC_STATUS Call(ISC_STATUS result, bool raise = true);
+
+    // Events.
+    std::function<void(TFbTransaction&)> OnStartTransaction, OnEndTransaction, BeforeCommit,
+        AfterCommit, BeforeRollback, AfterRollback, BeforeCommitRetaining, AfterCommitRetaining,
+        BeforeRollBackRetaining, AfterRollBackRetaining, OnIdleTimer;
+
+private:
+    void explicitEnd(TTransactionAction action);
+    void notifyClients(bool ended, bool force);
+
+    isc_tr_handle handle_ = 0;
+    bool autoCommit_ = false;
+    TTransactionAction defaultAction_ = TACommit;
+    TFbDatabase* defaultDatabase_ = nullptr;
+    std::vector<std::string> params_;
+    std::string tpb_;
+    bool tpbChanged_ = true;
+    std::vector<TFbDatabase*> databases_;
+    std::vector<TFbLink*> clients_;
+    bool ending_ = false;
+    int idleTimer_ = 0;
+    bool idle_ = false;
+};

@@ -1,0 +1,105 @@
+#pragma once
+// Binding to the Firebird client library, loaded at run time with dlopen and
+// bound by looking its entry points up by name. Nothing here links against
+// libfbclient: ibase.h only supplies the types, constants and signatures.
+#include <ibase.h>
+
+#include <string>
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
+/// One function address per client entry point. Filled by LoadClientLibrary;
+/// on a version-5 library the eleven newer entries hold substitutes that raise
+/// client error 3 naming the entry point.
+struct TFbClientApi {
+    // Always required, resolved in this order.
+    decltype(&::BLOB_get) BLOB_get = nullptr;
+    decltype(&::BLOB_put) BLOB_put = nullptr;
+    decltype(&::isc_sqlcode) isc_sqlcode = nullptr;
+    decltype(&::isc_sql_interprete) isc_sql_interprete = nullptr;
+    decltype(&::isc_interprete) isc_interprete = nullptr;
+    decltype(&::isc_vax_integer) isc_vax_integer = nullptr;
+    decltype(&::isc_blob_info) isc_blob_info = nullptr;
+    decltype(&::isc_open_blob2) isc_open_blob2 = nullptr;
+    decltype(&::isc_close_blob) isc_close_blob = nullptr;
+    decltype(&::isc_get_segment) isc_get_segment = nullptr;
+    decltype(&::isc_put_segment) isc_put_segment = nullptr;
+    decltype(&::isc_create_blob2) isc_create_blob2 = nullptr;
+    decltype(&::isc_decode_date) isc_decode_date = nullptr;
+    decltype(&::isc_encode_date) isc_encode_date = nullptr;
+    decltype(&::isc_dsql_free_statement) isc_dsql_free_statement = nullptr;
+    decltype(&::isc_dsql_execute2) isc_dsql_execute2 = nullptr;
+    decltype(&::isc_dsql_execute) isc_dsql_execute = nullptr;
+    decltype(&::isc_dsql_set_cursor_name) isc_dsql_set_cursor_name = nullptr;
+    decltype(&::isc_dsql_fetch) isc_dsql_fetch = nullptr;
+    decltype(&::isc_dsql_sql_info) isc_dsql_sql_info = nullptr;
+    decltype(&::isc_dsql_alloc_statement2) isc_dsql_alloc_statement2 = nullptr;
+    decltype(&::isc_dsql_prepare) isc_dsql_prepare = nullptr;
+    decltype(&::isc_dsql_describe_bind) isc_dsql_describe_bind = nullptr;
+    decltype(&::isc_dsql_describe) isc_dsql_describe = nullptr;
+    decltype(&::isc_dsql_execute_immediate) isc_dsql_execute_immediate = nullptr;
+    decltype(&::isc_drop_database) isc_drop_database = nullptr;
+    decltype(&::isc_detach_database) isc_detach_database = nullptr;
+    decltype(&::isc_attach_database) isc_attach_database = nullptr;
+    decltype(&::isc_database_info) isc_database_info = nullptr;
+    decltype(&::isc_start_multiple) isc_start_multiple = nullptr;
+    decltype(&::isc_commit_transaction) isc_commit_transaction = nullptr;
+    decltype(&::isc_commit_retaining) isc_commit_retaining = nullptr;
+    decltype(&::isc_rollback_transaction) isc_rollback_transaction = nullptr;
+    decltype(&::isc_cancel_events) isc_cancel_events = nullptr;
+    decltype(&::isc_que_events) isc_que_events = nullptr;
+    decltype(&::isc_event_counts) isc_event_counts = nullptr;
+    decltype(&::isc_event_block) isc_event_block = nullptr;
+    decltype(&::isc_free) isc_free = nullptr;
+    decltype(&::isc_add_user) isc_add_user = nullptr;
+    decltype(&::isc_delete_user) isc_delete_user = nullptr;
+    decltype(&::isc_modify_user) isc_modify_user = nullptr;
+
+    // The newer set; isc_rollback_retaining is the probe for version 6.
+    decltype(&::isc_rollback_retaining) isc_rollback_retaining = nullptr;
+    decltype(&::isc_service_attach) isc_service_attach = nullptr;
+    decltype(&::isc_service_detach) isc_service_detach = nullptr;
+    decltype(&::isc_service_query) isc_service_query = nullptr;
+    decltype(&::isc_service_start) isc_service_start = nullptr;
+    decltype(&::isc_decode_sql_date) isc_decode_sql_date = nullptr;
+    decltype(&::isc_decode_sql_time) isc_decode_sql_time = nullptr;
+    decltype(&::isc_decode_timestamp) isc_decode_timestamp = nullptr;
+    decltype(&::isc_encode_sql_date) isc_encode_sql_date = nullptr;
+    decltype(&::isc_encode_sql_time) isc_encode_sql_time = nullptr;
+    decltype(&::isc_encode_timestamp) isc_encode_timestamp = nullptr;
+
+    /// Optional: the length-bounded message interpreter; null when the
+    /// library does not export it (isc_interprete is used instead).
+    decltype(&::fb_interpret) fb_interpret = nullptr;
+};
+
+#pragma GCC diagnostic pop
+
+/// The entry points of the loaded library. Only meaningful after
+/// RequireClientLibrary succeeded; the table is process-wide.
+const TFbClientApi& FbApi();
+
+/// Loads and binds the library on the first call (see SetClientLibraryName);
+/// later calls only report whether a library is loaded. A library that
+/// lacks a required entry point throws EOSError and stays unloaded.
+bool LoadClientLibrary();
+
+/// LoadClientLibrary, then client error 1 when no library could be loaded.
+void RequireClientLibrary();
+
+/// 5 or 6; meaningful after RequireClientLibrary.
+int ClientLibraryVersion();
+
+/// Frees the library and marks the binding unloaded.
+void UnloadClientLibrary();
+
+/// The library file to load: empty means "detect" (libfbclient.so.2,
+/// libfbclient.so, libgds.so.0, libgds.so, libfbembed.so.2.5,
+/// libfbembed.so, in that order). After a detection it holds the name that
+/// was loaded. Takes effect at the next load (unload first).
+void SetClientLibraryName(const std::string& name);
+const std::string& ClientLibraryName();
+
+/// The calling thread's status vector (ISC_STATUS_LENGTH words).
+ISC_STATUS* StatusVector();
