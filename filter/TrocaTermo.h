@@ -1,0 +1,35 @@
+#pragma once
+// Translation of the filter builder's Portuguese operator words into SQL.
+// Plain C++ on Latin-1 bytes, no toolkit, so that anything (the window, a
+// fuzzer) can call it.
+#include <array>
+#include <string>
+
+/// One row of the translation table: every occurrence of `termo` becomes `troca`.
+struct Termo {
+    const char* termo;
+    const char* troca;
+};
+
+/// The translation table, applied to each sentence in this order. Rows 12 to
+/// 17 accept the text produced by clicking a date-part cell and then the
+/// " ( " cell, which puts two blanks before the parenthesis.
+extern const std::array<Termo, 17> termos;
+
+/// Returns `texto` with every occurrence of `termo` replaced by `troca`,
+/// scanning from left to right. The comparison uses the upper-case form of
+/// the text (letters a to z), so a word typed in lower case matches an
+/// upper-case `termo`. After a replacement the scan resumes one character
+/// before it (" LIKE ": four characters into it), so an occurrence whose
+/// leading blank is the trailing blank of the replacement is replaced too:
+/// "A E E B" gives "A AND AND B".
+///
+/// Text inside single-quoted literals ('...', with '' standing for a quote)
+/// is never replaced. An occurrence lying wholly inside text inserted by an
+/// earlier replacement is not replaced either, which keeps the scan finite
+/// whatever `termo` and `troca` are. An empty `termo` leaves the text as it is.
+std::string TrocaTermo(std::string texto, const std::string& termo, const std::string& troca);
+
+/// Passes `sentenca` through TrocaTermo once per row of `termos`, in order,
+/// each pass working on the output of the previous one.
+std::string TraduzSentenca(const std::string& sentenca);
