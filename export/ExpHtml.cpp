@@ -1,0 +1,80 @@
+#include "export/ExpArquivo.h"
+#include "export/ExpTov.h"
+
+namespace exporta {
+
+std::string escapaHtml(const std::string& texto) {
+    std::string r;
+    r.reserve(texto.size());
+    for (char c : texto) {
+        switch (c) {
+        case '&': r += "&amp;"; break;
+        case '<': r += "&lt;"; break;
+        case '>': r += "&gt;"; break;
+        default: r += c;
+        }
+    }
+    return r;
+}
+
+namespace {
+
+void formata(const TKHTMLFormatCellEvent& evento, TExpTov* sender, int linha, int coluna,
+             const std::string& campo, std::string& atributos, std::string& dado) {
+    if (!evento) return;
+    try {
+        evento(sender, linha, coluna, campo, atributos, dado);
+    } catch (...) {
+        // A handler's failure must not cost the user the page: the cell
+        // goes out as the handler left it.
+    }
+}
+
+} // namespace
+
+bool ExpHtml(const std::string& arquivo, Fonte& fonte, const TKHTMLFormatCellEvent& OnFormatCell,
+             TExpTov* Sender, const Progresso&) {
+    TArquivoSeguro saida(arquivo);
+    const int colunas = fonte.colunas();
+    saida.linha("<html>");
+    saida.linha("<head> <title> Listagem </title> </head>");
+    saida.linha("<body>");
+    saida.linha("<table border = \"1\" rows = \"" + std::to_string(fonte.registros()) +
+                "\" bordercolor=\"#000000\" cellspacing=\"0\" cellpadding=\"2\">");
+    saida.linha("<tr>");
+    std::string atributos, dado;
+    for (int k = 0; k < colunas; ++k) {
+        atributos.clear();
+        dado = escapaHtml(fonte.rotulo(k));
+        formata(OnFormatCell, Sender, 1, k + 1, fonte.nome(k), atributos, dado);
+        saida.linha("<th " + atributos + " >" + dado + " </th>");
+    }
+    saida.linha("</tr>");
+
+    fonte.primeiro();
+    std::string linha;
+    for (int row = 2; !fonte.fim(); ++row) {
+        saida.linha("<tr>");
+        for (int k = 0; k < colunas; ++k) {
+            atributos.clear();
+            dado = escapaHtml(fonte.textoWeb(k));
+            if (dado.empty()) dado = "&nbsp";
+            formata(OnFormatCell, Sender, row, k + 1, fonte.nome(k), atributos, dado);
+            linha.assign("<td nowrap ");
+            linha += atributos;
+            linha += " >";
+            linha += dado;
+            linha += " </td>";
+            saida.linha(linha);
+        }
+        saida.linha("</tr>");
+        fonte.proximo();
+    }
+    saida.linha("</table>");
+    saida.linha("</body>");
+    saida.linha("</html>");
+    saida.conclui();
+    return true;
+}
+
+} // namespace exporta

@@ -1,0 +1,64 @@
+#include "export/ExpArquivo.h"
+#include "export/ExpTov.h"
+
+namespace exporta {
+
+char caractereDe(const std::string& edit) {
+    std::size_t i = 0;
+    while (i < edit.size() && static_cast<unsigned char>(edit[i]) <= 32)
+        ++i;
+    // Only leading blanks matter: the first character left is the answer,
+    // and if anything remains, something is left after trimming both ends.
+    return i < edit.size() ? edit[i] : ' ';
+}
+
+std::string Qualifica(const std::string& valor, char qualificador) {
+    std::string r;
+    r.reserve(valor.size() + 2);
+    r += qualificador;
+    for (char c : valor) {
+        r += c;
+        if (c == qualificador) r += qualificador;
+    }
+    r += qualificador;
+    return r;
+}
+
+bool ExpText(const std::string& arquivo, Fonte& fonte, const std::string& edSepC,
+             const std::string& edSepT, const Progresso& progresso) {
+    const char separador = caractereDe(edSepC);
+    const char qualificador = caractereDe(edSepT);
+    const std::int64_t total = fonte.registros();
+    if (progresso) progresso(0, total);
+    fonte.primeiro();
+
+    TArquivoSeguro saida(arquivo);
+    const int colunas = fonte.colunas();
+    std::string linha;
+    std::int64_t escritas = 0;
+    while (!fonte.fim()) {
+        linha.clear();
+        for (int k = 0; k < colunas; ++k) {
+            if (k > 0 && separador != ' ') linha += separador;
+            std::string v = fonte.texto(k);
+            if (qualificador != ' ') {
+                linha += qualificador;
+                for (char c : v) {
+                    linha += c;
+                    if (c == qualificador) linha += qualificador;
+                }
+                linha += qualificador;
+            } else {
+                linha += v;
+            }
+        }
+        saida.linha(linha);
+        ++escritas;
+        if (progresso) progresso(escritas, total);
+        fonte.proximo();
+    }
+    saida.conclui();
+    return true;
+}
+
+} // namespace exporta

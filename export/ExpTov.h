@@ -1,0 +1,167 @@
+#pragma once
+// The export component and the contract shared by its writers.
+//
+// A writer walks the dataset through a `exporta::Fonte`: the fields chosen
+// in the dialog (the visible ones, in the dataset's field order), their
+// labels, and each cell already formatted the way the writers share. It
+// reports progress through a callback and streams its output into a
+// temporary file that replaces the target only after the last row
+// (ExpArquivo.h).
+//
+// Result of every writer: true when the file was written; false when the
+// writer could not start and has already told the user why (through
+// rtl::dialogs()); any error while writing is thrown (std::exception) and
+// leaves the previous target file untouched.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class TExpTov;
+class TFbCustomDataSet;
+
+namespace exporta {
+
+/// How a field's value is turned into output, one entry per field kind that
+/// can reach a writer. `Moeda` covers the currency and BCD kinds; `Outro`
+/// anything else (nothing is written for it).
+enum class Tipo { Texto, Pequeno, Inteiro, Grande, Logico, Real, Moeda, Data, Hora, DataHora, Outro };
+
+/// A cell value for writers that hand typed numbers to an office server
+/// (Word, Excel): text, a 32-bit integer, a double, a currency amount
+/// (64-bit count of ten-thousandths) or nothing at all (the cell stays
+/// empty).
+struct Valor {
+    enum class Tipo { Nenhum, Texto, Inteiro, Real, Moeda };
+    Tipo tipo = Tipo::Nenhum;
+    std::string texto;
+    std::int32_t inteiro = 0;
+    double real = 0.0;
+    std::int64_t moeda = 0;
+};
+
+/// The dataset as a writer walks it. Columns are numbered from 0 among the
+/// chosen fields, in the dataset's field order. Row movement and cell reads
+/// may throw the dataset's errors.
+class Fonte {
+public:
+    virtual ~Fonte() = default;
+
+    /// Every field of the dataset, chosen or not.
+    virtual int totalCampos() const = 0;
+    /// Chosen fields.
+    virtual int colunas() const = 0;
+    virtual const std::string& nome(int coluna) const = 0;
+    /// Display label: the field's label, or its name when it has none.
+    virtual const std::string& rotulo(int coluna) const = 0;
+    virtual Tipo tipo(int coluna) const = 0;
+
+    /// Record count (the dataset has been walked to its end before a writer runs).
+    virtual std::int64_t registros() = 0;
+    virtual void primeiro() = 0;
+    virtual bool fim() = 0;
+    virtual void proximo() = 0;
+
+    /// The current row's cell as the delimited text writer writes it (also
+    /// the text that Word and Excel receive for dates, times, small
+    /// integers and booleans).
+    virtual std::string texto(int coluna) = 0;
+    /// The current row's cell as the HTML and XML writers write it (before
+    /// their own escaping): as `texto`, but currency in the regional
+    /// currency format.
+    virtual std::string textoWeb(int coluna) = 0;
+    /// The current row's cell as Word and Excel receive it.
+    virtual Valor valor(int coluna) = 0;
+
+    /// Suspends / resumes the updates of the dataset's attached controls
+    /// (nested, counted).
+    virtual void desabilitaControles() = 0;
+    virtual void habilitaControles() = 0;
+};
+
+/// Progress of a writer: `posicao` rows of `maximo` written. May be empty.
+using Progresso = std::function<void(std::int64_t posicao, std::int64_t maximo)>;
+
+// ---- Shared value formatting (regional settings of rtl) ----
+
+/// "SIM" or "N\xc3O".
+std::string textoLogico(bool valor);
+/// General number format: at most 15 significant digits, regional decimal
+/// separator, no grouping, scientific notation for very large or small magnitudes.
+std::string textoReal(double valor);
+/// Regional currency format with 2 decimals; `moeda` in ten-thousandths.
+std::string textoMoeda(std::int64_t moeda);
+/// Regional short date; empty for the zero date (30 December 1899). `data`
+/// is a day number counted from that date.
+std::string textoData(double data);
+/// Regional long time of the fraction of `hora`.
+std::string textoHora(double hora);
+/// Short date, a blank and the long time; the time is left out at midnight.
+std::string textoDataHora(double dataHora);
+
+// ---- Writers ----
+
+/// Delimited text. `edSepC` and `edSepT` are the texts of the separator
+/// edits; only their first non-blank character counts (blank: none).
+bool ExpText(const std::string& arquivo, Fonte& fonte, const std::string& edSepC,
+             const std::string& edSepT, const Progresso& progresso = {});
+
+/// Called for every header (CellRow 1) and data cell (CellRow 2, 3, ...) of
+/// the HTML page; CellColumn counts the chosen fields from 1. Whatever it
+/// leaves in CustomAttrs and CellData is written as it stands; an exception
+/// it throws is ignored.
+using TKHTMLFormatCellEvent =
+    std::function<void(TExpTov* Sender, int CellRow, int CellColumn, const std::string& FieldName,
+                       std::string& CustomAttrs, std::string& CellData)>;
+
+/// HTML page with one table. `Sender` is handed to the event.
+bool ExpHtml(const std::string& arquivo, Fonte& fonte, const TKHTMLFormatCellEvent& OnFormatCell,
+             TExpTov* Sender, const Progresso& progresso = {});
+
+/// XML document, one element per row and one per chosen field.
+bool ExpXml(const std::string& arquivo, Fonte& fonte, const Progresso& progresso = {});
+
+/// The Word and Excel writers live in ExpWord.h / ExpExcel.h with the same
+/// signature as ExpXml:
+///   bool ExpWord(const std::string& arquivo, Fonte& fonte, const Progresso& progresso = {});
+///   bool ExpExcel(const std::string& arquivo, Fonte& fonte, const Progresso& progresso = {});
+/// They return false after showing their own message when the server cannot
+/// be reached or the table has too many columns. The dialog calls them with
+/// the chosen fields prepared, the dataset walked to its end and the
+/// control updates suspended.
+using Escritor = std::function<bool(const std::string& arquivo, Fonte& fonte,
+                                    const Progresso& progresso)>;
+
+// ---- Pieces of the writers, exposed for their tests ----
+
+/// The separator or qualifier character of an edit's text: its first
+/// character after trimming codes <= 32; a blank when nothing is left.
+char caractereDe(const std::string& edit);
+/// `qualificador`, the value with every qualifier doubled, `qualificador`.
+std::string Qualifica(const std::string& valor, char qualificador);
+/// "&", "<" and ">" written as entities.
+std::string escapaHtml(const std::string& texto);
+/// A valid XML element name made from a display label.
+std::string nomeXml(const std::string& rotulo);
+/// An XML element value: "<", ">" and "&" become blanks, characters that
+/// XML 1.0 forbids are dropped.
+std::string valorXml(const std::string& valor);
+
+} // namespace exporta
+
+/// The export component: `Executar` shows the export dialog for `DataSet`.
+/// Owned by the main window; never owns the dataset.
+class TExpTov {
+public:
+    /// Optional; raised by the HTML writer for every cell.
+    exporta::TKHTMLFormatCellEvent OnFormatCell;
+    /// The dataset to export; must be open when `Executar` runs.
+    TFbCustomDataSet* DataSet = nullptr;
+
+    /// Builds the export dialog, shows it modally (centred over the active
+    /// window) and destroys it. Needs a running QApplication.
+    void Executar();
+
+    /// The HTML writer with this component's OnFormatCell.
+    bool ExpHtml(const std::string& arquivo, exporta::Fonte& fonte,
+                 const exporta::Progresso& progresso = {});
+};

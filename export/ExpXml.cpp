@@ -1,0 +1,76 @@
+#include "export/ExpArquivo.h"
+#include "export/ExpTov.h"
+
+#include <vector>
+
+namespace exporta {
+
+namespace {
+
+// Bytes are ISO-8859-1 code points, the document's declared encoding.
+bool inicioDeNome(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' ||
+           (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || c >= 0xF8;
+}
+
+bool parteDeNome(unsigned char c) {
+    return inicioDeNome(c) || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == 0xB7;
+}
+
+} // namespace
+
+std::string nomeXml(const std::string& rotulo) {
+    std::string r;
+    r.reserve(rotulo.size() + 1);
+    for (char c : rotulo)
+        r += parteDeNome(static_cast<unsigned char>(c)) ? c : '_';
+    // A digit (or "-", ".") may continue a name but not start one.
+    if (r.empty() || !inicioDeNome(static_cast<unsigned char>(r[0]))) r.insert(r.begin(), '_');
+    return r;
+}
+
+std::string valorXml(const std::string& valor) {
+    std::string r;
+    r.reserve(valor.size());
+    for (char c : valor) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (c == '<' || c == '>' || c == '&')
+            r += ' ';
+        else if (u >= 0x20 || u == '\t' || u == '\n' || u == '\r')
+            r += c;
+        // other control characters are not allowed anywhere in an XML 1.0 document
+    }
+    return r;
+}
+
+bool ExpXml(const std::string& arquivo, Fonte& fonte, const Progresso& progresso) {
+    TArquivoSeguro saida(arquivo);
+    saida.linha("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>");
+    saida.linha("<Exportacao>");
+    const int colunas = fonte.colunas();
+    std::vector<std::string> abre, fecha;
+    for (int k = 0; k < colunas; ++k) {
+        std::string nome = nomeXml(fonte.rotulo(k));
+        abre.push_back("    <" + nome + ">");
+        fecha.push_back("</" + nome + ">");
+    }
+    if (progresso) progresso(0, fonte.registros());
+    fonte.primeiro();
+    std::string linha;
+    while (!fonte.fim()) {
+        saida.linha("  <Registros>");
+        for (int k = 0; k < colunas; ++k) {
+            linha = abre[k];
+            linha += valorXml(fonte.textoWeb(k));
+            linha += fecha[k];
+            saida.linha(linha);
+        }
+        saida.linha("  </Registros>");
+        fonte.proximo();
+    }
+    saida.linha("</Exportacao>");
+    saida.conclui();
+    return true;
+}
+
+} // namespace exporta
