@@ -12,6 +12,9 @@
 // writer could not start and has already told the user why (through
 // rtl::dialogs()); any error while writing is thrown (std::exception) and
 // leaves the previous target file untouched.
+#include "rtl/currency.h"
+#include "rtl/datetime.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -27,16 +30,15 @@ namespace exporta {
 enum class Tipo { Texto, Pequeno, Inteiro, Grande, Logico, Real, Moeda, Data, Hora, DataHora, Outro };
 
 /// A cell value for writers that hand typed numbers to an office server
-/// (Word, Excel): text, a 32-bit integer, a double, a currency amount
-/// (64-bit count of ten-thousandths) or nothing at all (the cell stays
-/// empty).
+/// (Word, Excel): text, a 32-bit integer, a double, a currency amount or
+/// nothing at all (the cell stays empty).
 struct Valor {
     enum class Tipo { Nenhum, Texto, Inteiro, Real, Moeda };
     Tipo tipo = Tipo::Nenhum;
     std::string texto;
     std::int32_t inteiro = 0;
     double real = 0.0;
-    std::int64_t moeda = 0;
+    rtl::Currency moeda;
 };
 
 /// The dataset as a writer walks it. Columns are numbered from 0 among the
@@ -88,15 +90,17 @@ std::string textoLogico(bool valor);
 /// General number format: at most 15 significant digits, regional decimal
 /// separator, no grouping, scientific notation for very large or small magnitudes.
 std::string textoReal(double valor);
-/// Regional currency format with 2 decimals; `moeda` in ten-thousandths.
-std::string textoMoeda(std::int64_t moeda);
-/// Regional short date; empty for the zero date (30 December 1899). `data`
-/// is a day number counted from that date.
-std::string textoData(double data);
-/// Regional long time of the fraction of `hora`.
-std::string textoHora(double hora);
+/// Regional currency format: symbol, grouping, exactly 2 decimals, 12
+/// significant digits.
+std::string textoMoeda(rtl::Currency moeda);
+/// Decimal digits, "-" before a negative value, no grouping.
+std::string textoInteiro(std::int64_t valor);
+/// Regional short date; empty for the zero date (30 December 1899).
+std::string textoData(rtl::TDateTime data);
+/// Regional long time.
+std::string textoHora(rtl::TDateTime hora);
 /// Short date, a blank and the long time; the time is left out at midnight.
-std::string textoDataHora(double dataHora);
+std::string textoDataHora(rtl::TDateTime dataHora);
 
 // ---- Writers ----
 

@@ -1,0 +1,308 @@
+#include "export/ExportaTov.h"
+
+#include "rtl/dialogs.h"
+#include "rtl/strutil.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPalette>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QToolButton>
+
+#include <filesystem>
+
+namespace {
+
+QString q(const char* latin1) { return QString::fromLatin1(latin1); }
+QString q(const std::string& latin1) {
+    return QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size()));
+}
+std::string l1(const QString& s) {
+    QByteArray b = s.toLatin1();
+    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
+}
+
+QToolButton* botao(QWidget* pai, int x, int y, int w, int h, const char* texto,
+                   const char* dica) {
+    auto* b = new QToolButton(pai);
+    b->setGeometry(x, y, w, h);
+    b->setAutoRaise(true);
+    b->setText(q(texto));
+    if (dica) b->setToolTip(q(dica));
+    return b;
+}
+
+QLabel* rotulo(QWidget* pai, int x, int y, const char* texto) {
+    auto* l = new QLabel(q(texto), pai);
+    l->move(x, y);
+    l->adjustSize();
+    return l;
+}
+
+QListWidget* lista(QWidget* pai, int x, int y, int w, int h) {
+    auto* l = new QListWidget(pai);
+    l->setGeometry(x, y, w, h);
+    l->setFrameShape(QFrame::NoFrame);
+    l->setSelectionMode(QAbstractItemView::SingleSelection);
+    return l;
+}
+
+QLineEdit* edit(QWidget* pai, int x, int y, const char* texto) {
+    auto* e = new QLineEdit(q(texto), pai);
+    e->setGeometry(x, y, 72, 22);
+    QFont f = e->font();
+    f.setBold(true);
+    e->setFont(f);
+    QPalette p = e->palette();
+    p.setColor(QPalette::Text, Qt::blue);
+    e->setPalette(p);
+    return e;
+}
+
+QAction* atalho(QWidget* pai, const char* texto, const QKeySequence& tecla) {
+    auto* a = new QAction(q(texto), pai);
+    a->setShortcut(tecla);
+    a->setShortcutContext(Qt::WindowShortcut);
+    pai->addAction(a);
+    return a;
+}
+
+/// Keeps the selection rule of both lists: after a removal at `pos`, the
+/// item now standing there, or the last one.
+void selecionaApos(QListWidget* l, int pos) {
+    if (l->count() == 0) return;
+    l->setCurrentRow(pos < l->count() ? pos : l->count() - 1);
+}
+
+} // namespace
+
+TExportaTov::TExportaTov(TExpTov* owner, QWidget* parent) : QDialog(parent), owner_(owner) {
+    FDataSet = owner ? owner->DataSet : nullptr;
+    setWindowTitle(q("Exporta\xe7\xe3o de arquivos"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(535, 439);
+    setFont(QFont(QStringLiteral("Verdana"), 8));
+    // FormCreate: the button-face colour as background.
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
+
+    GroupBox1 = new QGroupBox(q("   [ Campos para exporta\xe7\xe3o ]   "), this);
+    GroupBox1->setGeometry(8, 7, 520, 278);
+    lb5 = rotulo(GroupBox1, 18, 24, "Campos dispon\xedveis");
+    lbCampos = lista(GroupBox1, 18, 38, 214, 221);
+    Label2 = rotulo(GroupBox1, 286, 24, "Campos para exporta\xe7\xe3o");
+    lbExp = lista(GroupBox1, 286, 38, 214, 221);
+    SpeedButton3 = botao(GroupBox1, 239, 76, 41, 26, ">", "Adicionar posicionado");
+    SpeedButton1 = botao(GroupBox1, 239, 108, 41, 26, "<", "Retirar posicionado");
+    SpeedButton5 = botao(GroupBox1, 239, 153, 41, 26, ">>", "Adicionar todos");
+    SpeedButton4 = botao(GroupBox1, 239, 185, 41, 26, "<<", "Retirar todos");
+    Label1 = rotulo(GroupBox1, 299, 261, "Ser\xe1 respeitada a ordem dos campos no DataSet");
+    {
+        QFont f = Label1->font();
+        f.setItalic(true);
+        f.setPointSize(7);
+        Label1->setFont(f);
+        Label1->adjustSize();
+    }
+
+    GroupBox2 = new QGroupBox(q("   [ Formato de exporta\xe7\xe3o ]   "), this);
+    GroupBox2->setGeometry(8, 294, 209, 113);
+    rbTxt = new QRadioButton(q("Texto (.txt)"), GroupBox2);
+    rbTxt->move(18, 28);
+    rbDoc = new QRadioButton(q("Word (.doc)"), GroupBox2);
+    rbDoc->move(18, 55);
+    rbHtml = new QRadioButton(q("Web (.html)"), GroupBox2);
+    rbHtml->move(116, 28);
+    rbXML = new QRadioButton(q("XML (.xml)"), GroupBox2);
+    rbXML->move(116, 55);
+    rbExcel = new QRadioButton(q("Excel (.xls)"), GroupBox2);
+    rbExcel->move(18, 82);
+    rbTxt->setChecked(true);
+
+    GroupBox3 = new QGroupBox(q("   [ Configura\xe7\xf5" "es ]   "), this);
+    GroupBox3->setGeometry(223, 294, 176, 113);
+    Label3 = rotulo(GroupBox3, 12, 35, "Separador de campos");
+    edSepC = edit(GroupBox3, 12, 68, ",");
+    Label4 = rotulo(GroupBox3, 93, 35, "Separador de texto");
+    edSepT = edit(GroupBox3, 93, 68, "''");
+
+    b1 = botao(this, 405, 329, 123, 46, " &Exportar", nullptr);
+    SpeedButton2 = botao(this, 405, 381, 123, 26, " &Cancelar", nullptr);
+    barra = new QProgressBar(this);
+    barra->setGeometry(8, 413, 520, 20);
+    barra->setRange(0, 100);
+    barra->setValue(0);
+
+    exportar1 = atalho(this, "exportar", QKeySequence(Qt::Key_F2));
+    cancelar1 = atalho(this, "cancelar", QKeySequence(Qt::Key_F4));
+    fechar1 = atalho(this, "fechar", QKeySequence(Qt::CTRL | Qt::Key_X));
+    fechar21 = atalho(this, "fechar 2", QKeySequence(Qt::Key_Escape));
+
+    connect(SpeedButton3, &QToolButton::clicked, this, &TExportaTov::SpeedButton3Click);
+    connect(SpeedButton1, &QToolButton::clicked, this, &TExportaTov::SpeedButton1Click);
+    connect(SpeedButton5, &QToolButton::clicked, this, &TExportaTov::SpeedButton5Click);
+    connect(SpeedButton4, &QToolButton::clicked, this, &TExportaTov::SpeedButton4Click);
+    connect(b1, &QToolButton::clicked, this, &TExportaTov::FlatSpeedButton2Click);
+    connect(SpeedButton2, &QToolButton::clicked, this, &TExportaTov::FlatSpeedButton4Click);
+    connect(exportar1, &QAction::triggered, this, &TExportaTov::FlatSpeedButton2Click);
+    connect(cancelar1, &QAction::triggered, this, &TExportaTov::FlatSpeedButton4Click);
+    connect(fechar1, &QAction::triggered, this, &TExportaTov::bFechaClick);
+    connect(fechar21, &QAction::triggered, this, &TExportaTov::bFechaClick);
+    connect(lbCampos, &QListWidget::itemDoubleClicked, this, &TExportaTov::SpeedButton3Click);
+    connect(lbExp, &QListWidget::itemDoubleClicked, this, &TExportaTov::SpeedButton1Click);
+    for (QWidget* w : {static_cast<QWidget*>(lbCampos), static_cast<QWidget*>(lbExp),
+                       static_cast<QWidget*>(edSepC), static_cast<QWidget*>(edSepT)})
+        w->installEventFilter(this);
+}
+
+TExportaTov::~TExportaTov() = default;
+
+bool TExportaTov::eventFilter(QObject* objeto, QEvent* evento) {
+    if (evento->type() == QEvent::ShortcutOverride) {
+        // The edits would take Ctrl+X (cut) and Esc for themselves; the
+        // dialog's shortcuts come first.
+        auto* k = static_cast<QKeyEvent*>(evento);
+        if (k->matches(QKeySequence::Cut) || k->key() == Qt::Key_Escape) {
+            evento->ignore();
+            return true;
+        }
+    } else if (evento->type() == QEvent::KeyPress) {
+        auto* k = static_cast<QKeyEvent*>(evento);
+        if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
+            // Enter in a list does what a double-click does.
+            if (objeto == lbCampos) {
+                SpeedButton3Click();
+                return true;
+            }
+            if (objeto == lbExp) {
+                SpeedButton1Click();
+                return true;
+            }
+        }
+    }
+    return QDialog::eventFilter(objeto, evento);
+}
+
+void TExportaTov::showEvent(QShowEvent* evento) {
+    QDialog::showEvent(evento);
+    FormActivate();
+}
+
+void TExportaTov::FormActivate() { barra->setValue(0); }
+
+void TExportaTov::carregaNomes(const std::vector<std::string>& nomes) {
+    lbCampos->clear();
+    FCampos.clear();
+    ordenado_ = false;
+    for (const auto& n : nomes)
+        lbCampos->addItem(q(n));
+    if (lbCampos->count() > 0) {
+        ordenado_ = true;
+        std::vector<std::string> v = nomes;
+        std::stable_sort(v.begin(), v.end(), [](const std::string& a, const std::string& b) {
+            return rtl::compareText(a, b) < 0;
+        });
+        lbCampos->clear();
+        for (const auto& n : v)
+            lbCampos->addItem(q(n));
+        FCampos = std::move(v);
+    }
+}
+
+void TExportaTov::insereOrdenado(const std::string& nome) {
+    if (!ordenado_) {
+        lbCampos->addItem(q(nome));
+        return;
+    }
+    int i = 0;
+    while (i < lbCampos->count() && rtl::compareText(l1(lbCampos->item(i)->text()), nome) <= 0)
+        ++i;
+    lbCampos->insertItem(i, q(nome));
+}
+
+std::vector<std::string> TExportaTov::nomesDe(QListWidget* l) const {
+    std::vector<std::string> r;
+    for (int i = 0; i < l->count(); ++i)
+        r.push_back(l1(l->item(i)->text()));
+    return r;
+}
+
+void TExportaTov::SpeedButton3Click() {
+    int pos = lbCampos->currentRow();
+    if (lbCampos->count() == 0 || pos < 0 || !lbCampos->item(pos)->isSelected()) return;
+    QListWidgetItem* item = lbCampos->takeItem(pos);
+    lbExp->addItem(item->text());
+    delete item;
+    selecionaApos(lbCampos, pos);
+}
+
+void TExportaTov::SpeedButton1Click() {
+    int pos = lbExp->currentRow();
+    if (lbExp->count() == 0 || pos < 0 || !lbExp->item(pos)->isSelected()) return;
+    QListWidgetItem* item = lbExp->takeItem(pos);
+    insereOrdenado(l1(item->text()));
+    delete item;
+    selecionaApos(lbExp, pos);
+}
+
+void TExportaTov::SpeedButton5Click() {
+    if (lbCampos->count() == 0) return;
+    lbExp->clear();
+    for (const auto& n : FCampos)
+        lbExp->addItem(q(n));
+    lbCampos->clear();
+}
+
+void TExportaTov::SpeedButton4Click() {
+    if (lbExp->count() == 0) return;
+    lbCampos->clear();
+    for (const auto& n : FCampos)
+        lbCampos->addItem(q(n));
+    lbExp->clear();
+}
+
+void TExportaTov::FlatSpeedButton4Click() { reject(); }
+
+void TExportaTov::bFechaClick() { reject(); }
+
+void TExportaTov::FlatSpeedButton2Click() {
+    rtl::UserDialogs& dlg = rtl::dialogs();
+    if (lbExp->count() == 0) {
+        dlg.message("Informe pelo menos um campo para expota\xe7\xe3o.");
+        return;
+    }
+    rtl::UserDialogs::FileDialog SaveDialog1;
+    SaveDialog1.defaultExt = rbTxt->isChecked()     ? "txt"
+                             : rbDoc->isChecked()   ? "doc"
+                             : rbHtml->isChecked()  ? "html"
+                             : rbExcel->isChecked() ? "xls"
+                                                    : "xml";
+    std::string arquivo;
+    if (dlg.saveFile(SaveDialog1, arquivo)) {
+        std::error_code ec;
+        bool segue = !std::filesystem::exists(arquivo, ec) ||
+                     dlg.question("Aten\xe7\xe3o",
+                                  "J\xe1 existe um arquivo com este nome. Sobrescrever?");
+        if (segue) {
+            bool escrito = false;
+            try {
+                escrito = executaEscritor(arquivo);
+            } catch (const std::exception& e) {
+                dlg.errorBox(rtl::errorBoxText(e.what()));
+            } catch (...) {
+                dlg.errorBox(rtl::errorBoxText("Erro desconhecido"));
+            }
+            // Only a file that was really written is announced.
+            if (escrito) dlg.message("Exporta\xe7\xe3o completada.");
+        }
+    }
+    barra->setValue(0);
+}
