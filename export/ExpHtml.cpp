@@ -8,10 +8,17 @@ std::string escapaHtml(const std::string& texto) {
     r.reserve(texto.size());
     for (char c : texto) {
         switch (c) {
-        case '&': r += "&amp;"; break;
-        case '<': r += "&lt;"; break;
-        case '>': r += "&gt;"; break;
-        default: r += c;
+        case '&':
+            r += "&amp;";
+            break;
+        case '<':
+            r += "&lt;";
+            break;
+        case '>':
+            r += "&gt;";
+            break;
+        default:
+            r += c;
         }
     }
     return r;

@@ -1,6 +1,19 @@
 #include "export/ExpTov.h"
 
+#include "export/ExportaTov.h"
+
+#include <QApplication>
+
+#include <memory>
+
 bool TExpTov::ExpHtml(const std::string& arquivo, exporta::Fonte& fonte,
                       const exporta::Progresso& progresso) {
     return exporta::ExpHtml(arquivo, fonte, OnFormatCell, this, progresso);
+}
+
+void TExpTov::Executar() {
+    // Destroyed on every path, also when filling the lists throws.
+    auto dialogo = std::make_unique<TExportaTov>(this, QApplication::activeWindow());
+    dialogo->carregaCampos();
+    dialogo->exec();
 }

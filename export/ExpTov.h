@@ -27,7 +27,19 @@ namespace exporta {
 /// How a field's value is turned into output, one entry per field kind that
 /// can reach a writer. `Moeda` covers the currency and BCD kinds; `Outro`
 /// anything else (nothing is written for it).
-enum class Tipo { Texto, Pequeno, Inteiro, Grande, Logico, Real, Moeda, Data, Hora, DataHora, Outro };
+enum class Tipo {
+    Texto,
+    Pequeno,
+    Inteiro,
+    Grande,
+    Logico,
+    Real,
+    Moeda,
+    Data,
+    Hora,
+    DataHora,
+    Outro
+};
 
 /// A cell value for writers that hand typed numbers to an office server
 /// (Word, Excel): text, a 32-bit integer, a double, a currency amount or
@@ -132,8 +144,8 @@ bool ExpXml(const std::string& arquivo, Fonte& fonte, const Progresso& progresso
 /// be reached or the table has too many columns. The dialog calls them with
 /// the chosen fields prepared, the dataset walked to its end and the
 /// control updates suspended.
-using Escritor = std::function<bool(const std::string& arquivo, Fonte& fonte,
-                                    const Progresso& progresso)>;
+using Escritor =
+    std::function<bool(const std::string& arquivo, Fonte& fonte, const Progresso& progresso)>;
 
 // ---- Pieces of the writers, exposed for their tests ----
 

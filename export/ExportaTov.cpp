@@ -1,5 +1,7 @@
 #include "export/ExportaTov.h"
 
+#include "export/ExpTov.h"
+
 #include "rtl/dialogs.h"
 #include "rtl/strutil.h"
 
@@ -20,7 +22,9 @@
 
 namespace {
 
-QString q(const char* latin1) { return QString::fromLatin1(latin1); }
+QString q(const char* latin1) {
+    return QString::fromLatin1(latin1);
+}
 QString q(const std::string& latin1) {
     return QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size()));
 }
@@ -29,8 +33,7 @@ std::string l1(const QString& s) {
     return std::string(b.constData(), static_cast<std::size_t>(b.size()));
 }
 
-QToolButton* botao(QWidget* pai, int x, int y, int w, int h, const char* texto,
-                   const char* dica) {
+QToolButton* botao(QWidget* pai, int x, int y, int w, int h, const char* texto, const char* dica) {
     auto* b = new QToolButton(pai);
     b->setGeometry(x, y, w, h);
     b->setAutoRaise(true);
@@ -127,7 +130,9 @@ TExportaTov::TExportaTov(TExpTov* owner, QWidget* parent) : QDialog(parent), own
     rbExcel->move(18, 82);
     rbTxt->setChecked(true);
 
-    GroupBox3 = new QGroupBox(q("   [ Configura\xe7\xf5" "es ]   "), this);
+    GroupBox3 = new QGroupBox(q("   [ Configura\xe7\xf5"
+                                "es ]   "),
+                              this);
     GroupBox3->setGeometry(223, 294, 176, 113);
     Label3 = rotulo(GroupBox3, 12, 35, "Separador de campos");
     edSepC = edit(GroupBox3, 12, 68, ",");
@@ -196,7 +201,9 @@ void TExportaTov::showEvent(QShowEvent* evento) {
     FormActivate();
 }
 
-void TExportaTov::FormActivate() { barra->setValue(0); }
+void TExportaTov::FormActivate() {
+    barra->setValue(0);
+}
 
 void TExportaTov::carregaNomes(const std::vector<std::string>& nomes) {
     lbCampos->clear();
@@ -269,9 +276,13 @@ void TExportaTov::SpeedButton4Click() {
     lbExp->clear();
 }
 
-void TExportaTov::FlatSpeedButton4Click() { reject(); }
+void TExportaTov::FlatSpeedButton4Click() {
+    reject();
+}
 
-void TExportaTov::bFechaClick() { reject(); }
+void TExportaTov::bFechaClick() {
+    reject();
+}
 
 void TExportaTov::FlatSpeedButton2Click() {
     rtl::UserDialogs& dlg = rtl::dialogs();
@@ -288,9 +299,9 @@ void TExportaTov::FlatSpeedButton2Click() {
     std::string arquivo;
     if (dlg.saveFile(SaveDialog1, arquivo)) {
         std::error_code ec;
-        bool segue = !std::filesystem::exists(arquivo, ec) ||
-                     dlg.question("Aten\xe7\xe3o",
-                                  "J\xe1 existe um arquivo com este nome. Sobrescrever?");
+        bool segue =
+            !std::filesystem::exists(arquivo, ec) ||
+            dlg.question("Aten\xe7\xe3o", "J\xe1 existe um arquivo com este nome. Sobrescrever?");
         if (segue) {
             bool escrito = false;
             try {

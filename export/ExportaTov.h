@@ -1,8 +1,6 @@
 #pragma once
 // The export dialog: the user picks the fields, the format, the separators
 // and the target file, and the chosen writer runs from here.
-#include "export/ExpTov.h"
-
 #include <QDialog>
 
 #include <memory>
@@ -17,6 +15,8 @@ class QListWidget;
 class QProgressBar;
 class QRadioButton;
 class QToolButton;
+class TExpTov;
+class TFbCustomDataSet;
 
 /// Created by TExpTov::Executar for one showing; `owner` outlives it.
 class TExportaTov : public QDialog {
@@ -74,13 +74,13 @@ public:
     std::vector<bool> FVisiveis;
 
 public slots:
-    void SpeedButton3Click(); ///< add selected
-    void SpeedButton1Click(); ///< remove selected
-    void SpeedButton5Click(); ///< add all
-    void SpeedButton4Click(); ///< remove all
+    void SpeedButton3Click();     ///< add selected
+    void SpeedButton1Click();     ///< remove selected
+    void SpeedButton5Click();     ///< add all
+    void SpeedButton4Click();     ///< remove all
     void FlatSpeedButton2Click(); ///< export
     void FlatSpeedButton4Click(); ///< close
-    void bFechaClick(); ///< close
+    void bFechaClick();           ///< close
 
 protected:
     bool eventFilter(QObject* objeto, QEvent* evento) override;

@@ -42,12 +42,14 @@ TEST(ArquivoSeguro, LinesEndWithCrLfAndBytesPassUnchanged) {
     std::string alvo = pasta.file("saida.txt");
     {
         TArquivoSeguro a(alvo);
-        a.linha("Jo\xe3o;A\xe7\xfa" "car");
+        a.linha("Jo\xe3o;A\xe7\xfa"
+                "car");
         a.linha("");
         a.escreve("sem fim");
         a.conclui();
     }
-    EXPECT_EQ(le(alvo), "Jo\xe3o;A\xe7\xfa" "car\r\n\r\nsem fim");
+    EXPECT_EQ(le(alvo), "Jo\xe3o;A\xe7\xfa"
+                        "car\r\n\r\nsem fim");
     EXPECT_EQ(arquivosEm(pasta.path()), 1);
 }
 
@@ -105,7 +107,7 @@ TEST(ArquivoSeguro, NewFileGetsOrdinaryPermissions) {
         a.conclui();
     }
     umask(mascara);
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(stat(alvo.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0644u);
 }

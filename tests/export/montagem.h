@@ -11,8 +11,8 @@ class Montagem {
 public:
     Montagem(const std::string& pasta, bool somenteLeitura, const char* tamanho = "size=64k")
         : pasta_(pasta) {
-        montado_ = ::mount("tmpfs", pasta.c_str(), "tmpfs", somenteLeitura ? MS_RDONLY : 0,
-                           tamanho) == 0;
+        montado_ =
+            ::mount("tmpfs", pasta.c_str(), "tmpfs", somenteLeitura ? MS_RDONLY : 0, tamanho) == 0;
     }
     ~Montagem() {
         if (montado_) ::umount2(pasta_.c_str(), MNT_DETACH);

@@ -11,7 +11,7 @@ TEST(SeparatorEdits, OnlyTheFirstCharacterAfterTrimmingCounts) {
         std::string edit;
         char esperado;
     } casos[] = {
-        {",", ','},   {"''", '\''},  {";;", ';'},      {" | ", '|'}, {"", ' '},
+        {",", ','},   {"''", '\''},    {";;", ';'},    {" | ", '|'},   {"", ' '},
         {"   ", ' '}, {"\t\r\n", ' '}, {"'abc", '\''}, {"\x01#", '#'},
     };
     for (const auto& c : casos)
@@ -61,7 +61,10 @@ TEST(NomeXml, LabelsThatAreNoValidNameAreMadeValid) {
 
 TEST(ValorXml, MarkupCharactersBecomeBlanksAndForbiddenOnesVanish) {
     EXPECT_EQ(valorXml("A<B & C>D"), "A B   C D");
-    EXPECT_EQ(valorXml(std::string("a\0b\x01\x08\x0b\x0c\x1f" "c", 9)), "abc");
+    EXPECT_EQ(valorXml(std::string("a\0b\x01\x08\x0b\x0c\x1f"
+                                   "c",
+                                   9)),
+              "abc");
     EXPECT_EQ(valorXml("linha1\r\nlinha2\tfim"), "linha1\r\nlinha2\tfim");
     EXPECT_EQ(valorXml("Jos\xe9 \x80\xff"), "Jos\xe9 \x80\xff");
 }

@@ -1,0 +1,7 @@
+# The dialog tests press keys through QTest.
+find_package(Qt6 REQUIRED COMPONENTS Test)
+foreach(t export_dialogo_test export_exportacao_test)
+  if(TARGET ${t})
+    target_link_libraries(${t} PRIVATE Qt6::Test)
+  endif()
+endforeach()
