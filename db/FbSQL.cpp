@@ -1,0 +1,1047 @@
+#include "db/FbSQL.h"
+
+#include "db/FbUtils.h"
+#include "rtl/errors.h"
+#include "rtl/format.h"
+#include "rtl/parse.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <limits>
+
+namespace {
+
+constexpr int kBlobPiece = 16384;
+
+[[noreturn]] void conversionError() {
+    RaiseClientError(38);
+}
+
+std::int64_t powerOfTen(int n) {
+    std::int64_t r = 1;
+    while (n-- > 0)
+        r *= 10;
+    return r;
+}
+
+/// True when the status vector reports `code` in any of its clusters.
+bool statusHas(const ISC_STATUS* sv, ISC_STATUS code) {
+    for (int i = 0; i + 1 < ISC_STATUS_LENGTH && sv[i] != isc_arg_end;) {
+        if (sv[i] == isc_arg_gds && sv[i + 1] == code) return true;
+        i += sv[i] == isc_arg_cstring ? 3 : 2;
+    }
+    return false;
+}
+
+/// Runs `body` with the calling thread's status vector saved and restored,
+/// so clean-up calls do not overwrite the error about to be raised.
+template <class F> void preservingStatus(F&& body) {
+    ISC_STATUS saved[ISC_STATUS_LENGTH];
+    std::memcpy(saved, StatusVector(), sizeof saved);
+    try {
+        body();
+    } catch (...) {
+    }
+    std::memcpy(StatusVector(), saved, sizeof saved);
+}
+
+std::tm toTm(rtl::TDateTime value) {
+    if (!rtl::isValidDateTime(value)) conversionError();
+    rtl::DateParts d;
+    rtl::TimeParts t;
+    rtl::decodeDateTime(value, d, t);
+    std::tm tm{};
+    tm.tm_year = d.year - 1900;
+    tm.tm_mon = d.month - 1;
+    tm.tm_mday = d.day;
+    tm.tm_hour = t.hour;
+    tm.tm_min = t.minute;
+    tm.tm_sec = t.second;
+    return tm;
+}
+
+rtl::TDateTime datePart(const std::tm& tm) {
+    rtl::TDateTime d;
+    if (!rtl::tryEncodeDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, d)) conversionError();
+    return d;
+}
+
+rtl::TDateTime timePart(const std::tm& tm) {
+    rtl::TDateTime t;
+    if (!rtl::tryEncodeTime(tm.tm_hour, tm.tm_min, tm.tm_sec, 0, t)) conversionError();
+    return t;
+}
+
+template <class T> T readAs(const char* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+/// Truncates toward zero into T, or client error 38 when out of range.
+template <class T> T truncated(double v) {
+    if (!std::isfinite(v)) conversionError();
+    double t = std::trunc(v);
+    if (t < static_cast<double>(std::numeric_limits<T>::min()) ||
+        t >= -static_cast<double>(std::numeric_limits<T>::min()))
+        conversionError();
+    return static_cast<T>(t);
+}
+
+bool isDbKeyName(const std::string& n) {
+    return n == "DB_KEY" || n == "RDB$DB_KEY";
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- blobs
+
+std::string FbReadBlob(const TFbLink& link, ISC_QUAD id) {
+    if (id.gds_quad_high == 0 && id.gds_quad_low == 0) return {};
+    const TFbClientApi& api = FbApi();
+    isc_blob_handle blob = 0;
+    link.Call(api.isc_open_blob2(StatusVector(), link.DBHandle(), link.TRHandle(), &blob, &id, 0,
+                                 nullptr));
+    struct Closer {
+        isc_blob_handle* h;
+        ~Closer() {
+            if (*h) {
+                ISC_STATUS local[ISC_STATUS_LENGTH];
+                FbApi().isc_close_blob(local, h);
+            }
+        }
+    } closer{&blob};
+
+    std::string content;
+    const ISC_SCHAR items[] = {isc_info_blob_total_length};
+    ISC_SCHAR reply[32] = {};
+    if (api.isc_blob_info(StatusVector(), &blob, sizeof items, items, sizeof reply, reply) == 0 &&
+        reply[0] == isc_info_blob_total_length) {
+        const short len = static_cast<short>(api.isc_vax_integer(reply + 1, 2));
+        const ISC_LONG total = api.isc_vax_integer(reply + 3, len);
+        if (total > 0) content.reserve(static_cast<size_t>(total));
+    }
+    char piece[kBlobPiece];
+    for (;;) {
+        unsigned short got = 0;
+        ISC_STATUS r = api.isc_get_segment(StatusVector(), &blob, &got, kBlobPiece, piece);
+        if (r == 0 || StatusVector()[1] == isc_segment) {
+            content.append(piece, got);
+            continue;
+        }
+        if (StatusVector()[1] == isc_segstr_eof) break;
+        link.Call(r);
+    }
+    ISC_STATUS r = api.isc_close_blob(StatusVector(), &blob);
+    blob = 0;
+    link.Call(r);
+    return content;
+}
+
+ISC_QUAD FbWriteBlob(const TFbLink& link, std::string_view content) {
+    const TFbClientApi& api = FbApi();
+    isc_blob_handle blob = 0;
+    ISC_QUAD id{};
+    link.Call(api.isc_create_blob2(StatusVector(), link.DBHandle(), link.TRHandle(), &blob, &id, 0,
+                                   nullptr));
+    struct Closer {
+        isc_blob_handle* h;
+        ~Closer() {
+            if (*h) {
+                ISC_STATUS local[ISC_STATUS_LENGTH];
+                FbApi().isc_close_blob(local, h);
+            }
+        }
+    } closer{&blob};
+    for (size_t pos = 0; pos < content.size(); pos += kBlobPiece) {
+        const size_t n = std::min<size_t>(kBlobPiece, content.size() - pos);
+        link.Call(api.isc_put_segment(StatusVector(), &blob, static_cast<unsigned short>(n),
+                                      content.data() + pos));
+    }
+    ISC_STATUS r = api.isc_close_blob(StatusVector(), &blob);
+    blob = 0;
+    link.Call(r);
+    return id;
+}
+
+// ---------------------------------------------------------------- TFbXSQLVAR
+
+TFbSQL* TFbXSQLVAR::Statement() const {
+    return owner_->statement_;
+}
+
+int TFbXSQLVAR::dialect() const {
+    return owner_->statement_ ? owner_->statement_->Dialect() : 3;
+}
+
+TFbFieldKind TFbXSQLVAR::FieldKind() const {
+    return FieldKindOfColumn(var_->sqltype, var_->sqlscale, var_->sqlsubtype, var_->sqllen);
+}
+
+std::int64_t TFbXSQLVAR::scaledInt() const {
+    switch (SQLType()) {
+    case SQL_SHORT:
+        return readAs<std::int16_t>(var_->sqldata);
+    case SQL_LONG:
+        return readAs<std::int32_t>(var_->sqldata);
+    default:
+        return readAs<std::int64_t>(var_->sqldata);
+    }
+}
+
+std::string TFbXSQLVAR::AsString() const {
+    if (IsNull()) return {};
+    switch (SQLType()) {
+    case SQL_TEXT:
+        return FbTrimRight(std::string_view(var_->sqldata, static_cast<size_t>(var_->sqllen)));
+    case SQL_VARYING: {
+        const auto len = readAs<std::uint16_t>(var_->sqldata);
+        return std::string(var_->sqldata + 2, std::min<size_t>(len, size_t(var_->sqllen)));
+    }
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT:
+        return rtl::floatToStr(AsDouble());
+    case SQL_SHORT:
+    case SQL_LONG:
+    case SQL_INT64:
+        if (var_->sqlscale == 0) return rtl::intToStr(scaledInt());
+        if (var_->sqlscale < -4) return rtl::floatToStr(AsDouble());
+        return rtl::currToStr(AsCurrency());
+    case SQL_TIMESTAMP:
+        return rtl::dateTimeToStr(AsDateTime());
+    case SQL_TYPE_TIME:
+        return rtl::timeToStr(AsDateTime());
+    case SQL_TYPE_DATE:
+        return dialect() == 1 ? rtl::dateTimeToStr(AsDateTime()) : rtl::dateToStr(AsDateTime());
+    case SQL_BLOB:
+        if (!owner_->statement_) conversionError();
+        return FbReadBlob(*owner_->statement_, AsQuad());
+    case SQL_ARRAY:
+        return "(Array)";
+    default:
+        conversionError();
+    }
+}
+
+std::int32_t TFbXSQLVAR::AsLong() const {
+    if (IsNull()) return 0;
+    switch (SQLType()) {
+    case SQL_TEXT:
+    case SQL_VARYING: {
+        std::int32_t v;
+        if (!rtl::tryStrToInt(AsString(), v)) conversionError();
+        return v;
+    }
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT:
+        return truncated<std::int32_t>(AsDouble());
+    case SQL_SHORT:
+    case SQL_LONG:
+    case SQL_INT64:
+        if (var_->sqlscale == 0) {
+            const std::int64_t v = scaledInt();
+            if (v < std::numeric_limits<std::int32_t>::min() ||
+                v > std::numeric_limits<std::int32_t>::max())
+                conversionError();
+            return static_cast<std::int32_t>(v);
+        }
+        return truncated<std::int32_t>(AsDouble());
+    default:
+        conversionError();
+    }
+}
+
+std::int64_t TFbXSQLVAR::AsInt64() const {
+    if (IsNull()) return 0;
+    switch (SQLType()) {
+    case SQL_TEXT:
+    case SQL_VARYING: {
+        std::int64_t v;
+        if (!rtl::tryStrToInt64(AsString(), v)) conversionError();
+        return v;
+    }
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT:
+        return truncated<std::int64_t>(AsDouble());
+    case SQL_SHORT:
+    case SQL_LONG:
+    case SQL_INT64:
+        // Integer division truncates toward zero, as the exact reading wants.
+        return scaledInt() / powerOfTen(-var_->sqlscale);
+    default:
+        conversionError();
+    }
+}
+
+double TFbXSQLVAR::AsDouble() const {
+    if (IsNull()) return 0;
+    switch (SQLType()) {
+    case SQL_TEXT:
+    case SQL_VARYING: {
+        double v;
+        if (!rtl::tryStrToFloat(AsString(), v)) conversionError();
+        return v;
+    }
+    case SQL_FLOAT:
+        return readAs<float>(var_->sqldata);
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT:
+        return readAs<double>(var_->sqldata);
+    case SQL_SHORT:
+    case SQL_LONG:
+    case SQL_INT64: {
+        const int decimals = -var_->sqlscale;
+        if (decimals <= 0) return static_cast<double>(scaledInt());
+        const double v =
+            static_cast<double>(scaledInt()) / static_cast<double>(powerOfTen(decimals));
+        // Round to the column's decimals through fixed text so that 123.45
+        // reads as the double nearest to 123.45, not a neighbour of it.
+        char buf[64];
+        auto [end, ec] =
+            std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+        if (ec != std::errc()) return v;
+        double r = v;
+        std::from_chars(buf, end, r);
+        return r;
+    }
+    default:
+        conversionError();
+    }
+}
+
+rtl::Currency TFbXSQLVAR::AsCurrency() const {
+    if (IsNull()) return {};
+    rtl::Currency c;
+    switch (SQLType()) {
+    case SQL_TEXT:
+    case SQL_VARYING:
+        if (!rtl::tryStrToCurr(AsString(), c)) conversionError();
+        return c;
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT:
+        if (!rtl::Currency::tryFromDouble(AsDouble(), c)) conversionError();
+        return c;
+    case SQL_SHORT:
+    case SQL_LONG:
+    case SQL_INT64:
+        if (dialect() >= 3) {
+            if (!rtl::Currency::tryFromScaled(scaledInt(), -var_->sqlscale, c)) conversionError();
+        } else if (!rtl::Currency::tryFromDouble(AsDouble(), c)) {
+            conversionError();
+        }
+        return c;
+    default:
+        conversionError();
+    }
+}
+
+rtl::TDateTime TFbXSQLVAR::AsDateTime() const {
+    if (IsNull()) return 0;
+    const TFbClientApi& api = FbApi();
+    std::tm tm{};
+    switch (SQLType()) {
+    case SQL_TEXT:
+    case SQL_VARYING: {
+        rtl::TDateTime d;
+        if (!rtl::tryStrToDate(AsString(), d)) conversionError();
+        return d;
+    }
+    case SQL_TIMESTAMP: {
+        auto ts = readAs<ISC_TIMESTAMP>(var_->sqldata);
+        api.isc_decode_date(&ts, &tm);
+        return rtl::combineDateTime(datePart(tm), timePart(tm));
+    }
+    case SQL_TYPE_TIME: {
+        auto t = readAs<ISC_TIME>(var_->sqldata);
+        api.isc_decode_sql_time(&t, &tm);
+        return timePart(tm);
+    }
+    case SQL_TYPE_DATE: {
+        auto d = readAs<ISC_DATE>(var_->sqldata);
+        api.isc_decode_sql_date(&d, &tm);
+        return datePart(tm);
+    }
+    default:
+        conversionError();
+    }
+}
+
+ISC_QUAD TFbXSQLVAR::AsQuad() const {
+    if (IsNull()) return {};
+    switch (SQLType()) {
+    case SQL_BLOB:
+    case SQL_ARRAY:
+    case SQL_QUAD:
+        return readAs<ISC_QUAD>(var_->sqldata);
+    default:
+        conversionError();
+    }
+}
+
+std::vector<TFbXSQLVAR*> TFbXSQLVAR::targets() {
+    std::vector<TFbXSQLVAR*> r;
+    if (name_.empty()) {
+        r.push_back(this);
+        return r;
+    }
+    for (int i = 0; i < owner_->count_; ++i)
+        if (owner_->vars_[i]->name_ == name_) r.push_back(owner_->vars_[i].get());
+    if (r.empty()) r.push_back(this);
+    return r;
+}
+
+void TFbXSQLVAR::setStorage(short type, short scale, short len) {
+    var_->sqltype = static_cast<short>(type | (var_->sqltype & 1));
+    var_->sqlscale = scale;
+    var_->sqllen = len;
+    data_.assign(static_cast<size_t>(len > 0 ? len : 1), 0);
+    var_->sqldata = data_.data();
+    if (var_->sqltype & 1) {
+        indicator_ = 0;
+        var_->sqlind = &indicator_;
+    }
+    modified_ = true;
+}
+
+void TFbXSQLVAR::writeText(std::string_view value) {
+    if (value.size() > static_cast<size_t>(std::numeric_limits<short>::max())) conversionError();
+    setStorage(SQL_TEXT, 0, static_cast<short>(value.size()));
+    std::memcpy(data_.data(), value.data(), value.size());
+}
+
+void TFbXSQLVAR::writeTimestamp(rtl::TDateTime value) {
+    std::tm tm = toTm(value);
+    ISC_TIMESTAMP ts{};
+    FbApi().isc_encode_date(&tm, &ts);
+    setStorage(SQL_TIMESTAMP, 0, sizeof ts);
+    std::memcpy(data_.data(), &ts, sizeof ts);
+}
+
+void TFbXSQLVAR::markNull() {
+    if (!(var_->sqltype & 1)) var_->sqltype = static_cast<short>(var_->sqltype | 1);
+    indicator_ = -1;
+    var_->sqlind = &indicator_;
+    modified_ = true;
+}
+
+void TFbXSQLVAR::SetAsString(std::string_view value) {
+    bool haveBlob = false;
+    ISC_QUAD blobId{};
+    bool haveDate = false;
+    rtl::TDateTime date = 0;
+    for (TFbXSQLVAR* t : targets()) {
+        switch (t->describedType_) {
+        case SQL_TEXT:
+        case SQL_VARYING:
+            if (isDbKeyName(t->SQLName())) {
+                // A row key is bytes of a fixed length, not text for the
+                // server to convert.
+                const short len = t->var_->sqllen;
+                t->setStorage(t->describedType_, t->var_->sqlscale, len);
+                const size_t n = std::min(value.size(), static_cast<size_t>(len));
+                std::memcpy(t->data_.data(), value.data(), n);
+            } else {
+                t->writeText(value);
+            }
+            break;
+        case SQL_BLOB:
+            if (!haveBlob) {
+                if (!owner_->statement_) conversionError();
+                blobId = FbWriteBlob(*owner_->statement_, value);
+                haveBlob = true;
+            }
+            t->setStorage(SQL_BLOB, t->var_->sqlscale, sizeof(ISC_QUAD));
+            std::memcpy(t->data_.data(), &blobId, sizeof blobId);
+            break;
+        default:
+            if (value.empty()) {
+                t->markNull();
+            } else if (t->describedType_ == SQL_TIMESTAMP || t->describedType_ == SQL_TYPE_TIME ||
+                       t->describedType_ == SQL_TYPE_DATE) {
+                if (!haveDate) {
+                    date = rtl::strToDateTime(value);
+                    haveDate = true;
+                }
+                t->writeTimestamp(date);
+            } else {
+                t->writeText(value);
+            }
+            break;
+        }
+    }
+}
+
+void TFbXSQLVAR::SetAsShort(std::int16_t value) {
+    for (TFbXSQLVAR* t : targets()) {
+        t->setStorage(SQL_SHORT, 0, sizeof value);
+        std::memcpy(t->data_.data(), &value, sizeof value);
+    }
+}
+
+void TFbXSQLVAR::SetAsLong(std::int32_t value) {
+    for (TFbXSQLVAR* t : targets()) {
+        t->setStorage(SQL_LONG, 0, sizeof value);
+        std::memcpy(t->data_.data(), &value, sizeof value);
+    }
+}
+
+void TFbXSQLVAR::SetAsInt64(std::int64_t value) {
+    for (TFbXSQLVAR* t : targets()) {
+        t->setStorage(SQL_INT64, 0, sizeof value);
+        std::memcpy(t->data_.data(), &value, sizeof value);
+    }
+}
+
+void TFbXSQLVAR::SetAsDouble(double value) {
+    for (TFbXSQLVAR* t : targets()) {
+        t->setStorage(SQL_DOUBLE, 0, sizeof value);
+        std::memcpy(t->data_.data(), &value, sizeof value);
+    }
+}
+
+void TFbXSQLVAR::SetAsCurrency(rtl::Currency value) {
+    if (dialect() < 3) {
+        SetAsDouble(static_cast<double>(value.raw()) / rtl::Currency::scale);
+        return;
+    }
+    const std::int64_t raw = value.raw();
+    for (TFbXSQLVAR* t : targets()) {
+        t->setStorage(SQL_INT64, -4, sizeof raw);
+        std::memcpy(t->data_.data(), &raw, sizeof raw);
+    }
+}
+
+void TFbXSQLVAR::SetAsDate(rtl::TDateTime value) {
+    if (dialect() < 3) {
+        SetAsDateTime(value);
+        return;
+    }
+    std::tm tm = toTm(value);
+    ISC_DATE d{};
+    FbApi().isc_encode_sql_date(&tm, &d);
+    for (TFbXSQLVAR* t : targets()) {
+        t->setStorage(SQL_TYPE_DATE, 0, sizeof d);
+        std::memcpy(t->data_.data(), &d, sizeof d);
+    }
+}
+
+void TFbXSQLVAR::SetAsTime(rtl::TDateTime value) {
+    if (dialect() < 3) {
+        SetAsDateTime(value);
+        return;
+    }
+    std::tm tm = toTm(value);
+    ISC_TIME tv{};
+    FbApi().isc_encode_sql_time(&tm, &tv);
+    for (TFbXSQLVAR* t : targets()) {
+        t->setStorage(SQL_TYPE_TIME, 0, sizeof tv);
+        std::memcpy(t->data_.data(), &tv, sizeof tv);
+    }
+}
+
+void TFbXSQLVAR::SetAsDateTime(rtl::TDateTime value) {
+    toTm(value); // validates before anything is written
+    for (TFbXSQLVAR* t : targets())
+        t->writeTimestamp(value);
+}
+
+void TFbXSQLVAR::SetAsQuad(ISC_QUAD value) {
+    auto all = targets();
+    for (TFbXSQLVAR* t : all)
+        if (t->describedType_ != SQL_BLOB) conversionError();
+    for (TFbXSQLVAR* t : all) {
+        t->setStorage(SQL_BLOB, t->var_->sqlscale, sizeof value);
+        std::memcpy(t->data_.data(), &value, sizeof value);
+    }
+}
+
+void TFbXSQLVAR::SetIsNull(bool value) {
+    for (TFbXSQLVAR* t : targets()) {
+        if (value) {
+            t->markNull();
+        } else if (t->var_->sqltype & 1) {
+            t->indicator_ = 0;
+            t->var_->sqlind = &t->indicator_;
+            t->modified_ = true;
+        }
+    }
+}
+
+void TFbXSQLVAR::SetAsVariant(const TFbVariant& value) {
+    if (value.Type & varArray) RaiseClientError(4);
+    if (value.Type & varByRef) RaiseClientError(5);
+    switch (value.Type) {
+    case varEmpty:
+    case varNull:
+        SetIsNull(true);
+        break;
+    case varSmallint:
+    case varInteger:
+    case varByte:
+        SetAsLong(static_cast<std::int32_t>(value.Int));
+        break;
+    case varInt64:
+        SetAsInt64(value.Int);
+        break;
+    case varSingle:
+    case varDouble:
+        SetAsDouble(value.Float);
+        break;
+    case varCurrency:
+        SetAsCurrency(value.Curr);
+        break;
+    case varDate:
+        SetAsDateTime(value.Float);
+        break;
+    case varString:
+    case varOleStr:
+        SetAsString(value.Str);
+        break;
+    case varBoolean:
+        SetAsLong(value.Int ? 1 : 0);
+        break;
+    case varDispatch:
+    case varError:
+    case varVariant:
+    case varUnknown:
+        RaiseClientError(5);
+    default:
+        break;
+    }
+}
+
+void TFbXSQLVAR::allocate() {
+    describedType_ = static_cast<short>(var_->sqltype & ~1);
+    size_t size = 0;
+    switch (describedType_) {
+    case SQL_VARYING:
+        size = static_cast<size_t>(var_->sqllen) + 2;
+        break;
+    case SQL_TEXT:
+    case SQL_DOUBLE:
+    case SQL_FLOAT:
+    case SQL_LONG:
+    case SQL_SHORT:
+    case SQL_TIMESTAMP:
+    case SQL_BLOB:
+    case SQL_D_FLOAT:
+    case SQL_ARRAY:
+    case SQL_QUAD:
+    case SQL_TYPE_TIME:
+    case SQL_TYPE_DATE:
+    case SQL_INT64:
+        size = var_->sqllen > 0 ? static_cast<size_t>(var_->sqllen) : 1;
+        break;
+    default:
+        RaiseClientError(35, {static_cast<long long>(describedType_)});
+    }
+    data_.assign(size, 0);
+    var_->sqldata = data_.data();
+    indicator_ = 0;
+    var_->sqlind = (var_->sqltype & 1) ? &indicator_ : nullptr;
+    modified_ = false;
+}
+
+// ---------------------------------------------------------------- TFbXSQLDA
+
+TFbXSQLDA::TFbXSQLDA(TFbSQL* statement, bool columns) : statement_(statement), columns_(columns) {
+    sqlda_ = static_cast<XSQLDA*>(std::calloc(1, XSQLDA_LENGTH(1)));
+    if (!sqlda_) throw std::bad_alloc();
+    sqlda_->version = SQLDA_VERSION1;
+}
+
+TFbXSQLDA::~TFbXSQLDA() {
+    std::free(sqlda_);
+}
+
+void TFbXSQLDA::SetCount(int value) {
+    if (value < 0) value = 0;
+    names_.clear();
+    if (value > capacity_) {
+        auto* grown = static_cast<XSQLDA*>(std::realloc(sqlda_, XSQLDA_LENGTH(value)));
+        if (!grown) throw std::bad_alloc();
+        sqlda_ = grown;
+        std::memset(&sqlda_->sqlvar[capacity_], 0,
+                    sizeof(XSQLVAR) * static_cast<size_t>(value - capacity_));
+        for (int i = static_cast<int>(vars_.size()); i < value; ++i)
+            vars_.push_back(std::unique_ptr<TFbXSQLVAR>(new TFbXSQLVAR(this, i)));
+        capacity_ = value;
+        sqlda_->sqldabc = static_cast<ISC_LONG>(XSQLDA_LENGTH(value));
+    }
+    for (int i = 0; i < capacity_; ++i)
+        vars_[i]->var_ = &sqlda_->sqlvar[i];
+    sqlda_->sqln = static_cast<short>(value);
+    sqlda_->sqld = static_cast<short>(value);
+    count_ = value;
+    if (value == 0) uniqueRelationName_.clear();
+}
+
+TFbXSQLVAR& TFbXSQLDA::Vars(int index) {
+    if (index < 0 || index >= count_) RaiseClientError(26);
+    return *vars_[index];
+}
+
+TFbXSQLVAR* TFbXSQLDA::ByName(std::string_view name) {
+    const int dialect = statement_ ? statement_->Dialect() : 3;
+    const std::string norm = NormalizeIdentifier(dialect, name);
+    for (size_t i = 0; i < names_.size() && i < static_cast<size_t>(count_); ++i)
+        if (names_[i] == norm) return vars_[i].get();
+    return nullptr;
+}
+
+void TFbXSQLDA::Initialize(const std::vector<std::string>& paramNames) {
+    const int dialect = statement_ ? statement_->Dialect() : 3;
+    bool relationShared = true;
+    bool needNames = names_.empty();
+    if (needNames && !paramNames.empty()) {
+        for (const auto& n : paramNames)
+            names_.push_back(NormalizeIdentifier(dialect, n));
+        needNames = false;
+    }
+    for (int i = 0; i < count_; ++i) {
+        TFbXSQLVAR& v = *vars_[i];
+        XSQLVAR& x = sqlda_->sqlvar[i];
+        v.index_ = i;
+        if (columns_ && relationShared) {
+            const std::string rel = v.RelName();
+            if (!rel.empty()) {
+                if (uniqueRelationName_.empty()) {
+                    uniqueRelationName_ = rel;
+                } else if (uniqueRelationName_ != rel) {
+                    uniqueRelationName_.clear();
+                    relationShared = false;
+                }
+            }
+        }
+        if (needNames) {
+            const std::string name = UniqueColumnName(dialect, v.AliasName(), names_);
+            const size_t n = std::min<size_t>(name.size(), sizeof x.aliasname);
+            std::memcpy(x.aliasname, name.data(), n);
+            if (n < sizeof x.aliasname) x.aliasname[n] = '\0';
+            x.aliasname_length = static_cast<short>(n);
+            names_.push_back(NormalizeIdentifier(dialect, name));
+        }
+        v.name_ = i < static_cast<int>(names_.size()) ? names_[i] : std::string();
+        v.allocate();
+    }
+}
+
+// ---------------------------------------------------------------- TFbSQLLines
+
+std::string TFbSQLLines::Text() const {
+    std::string r;
+    size_t total = 0;
+    for (const auto& l : lines_)
+        total += l.size() + 2;
+    r.reserve(total);
+    for (const auto& l : lines_) {
+        r += l;
+        r += "\r\n";
+    }
+    return r;
+}
+
+void TFbSQLLines::changing() {
+    owner_->sqlChanging();
+}
+
+void TFbSQLLines::SetText(std::string_view text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            lines.emplace_back(text.substr(start, i - start));
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            start = i + 1;
+        }
+    }
+    if (start < text.size()) lines.emplace_back(text.substr(start));
+    Assign(lines);
+}
+
+void TFbSQLLines::Assign(const std::vector<std::string>& lines) {
+    if (lines == lines_) return;
+    changing();
+    lines_ = lines;
+}
+
+void TFbSQLLines::Add(std::string_view line) {
+    changing();
+    lines_.emplace_back(line);
+}
+
+void TFbSQLLines::Insert(int index, std::string_view line) {
+    if (index < 0 || index > Count()) throw std::out_of_range("TFbSQLLines::Insert");
+    changing();
+    lines_.insert(lines_.begin() + index, std::string(line));
+}
+
+void TFbSQLLines::Set(int index, std::string_view line) {
+    if (index < 0 || index >= Count()) throw std::out_of_range("TFbSQLLines::Set");
+    changing();
+    lines_[index] = std::string(line);
+}
+
+void TFbSQLLines::Delete(int index) {
+    if (index < 0 || index >= Count()) throw std::out_of_range("TFbSQLLines::Delete");
+    changing();
+    lines_.erase(lines_.begin() + index);
+}
+
+void TFbSQLLines::Clear() {
+    if (lines_.empty()) return;
+    changing();
+    lines_.clear();
+}
+
+// ---------------------------------------------------------------- TFbSQL
+
+TFbSQL::TFbSQL() : sql_(this), params_(this, false), columns_(this, true) {
+    RequireClientLibrary();
+}
+
+TFbSQL::~TFbSQL() {
+    try {
+        if (open_) Close();
+    } catch (...) {
+    }
+    try {
+        if (handle_) ReleaseStatement();
+    } catch (...) {
+    }
+}
+
+int TFbSQL::Dialect() const {
+    return Database() ? Database()->SQLDialect() : 3;
+}
+
+void TFbSQL::sqlChanging() {
+    if (OnSQLChanging) OnSQLChanging(*this);
+    if (handle_) ReleaseStatement();
+}
+
+void TFbSQL::checkHandle() const {
+    if (!handle_) RaiseClientError(30);
+}
+
+void TFbSQL::Prepare() {
+    if (cursorName_.empty()) cursorName_ = MakeCursorName(name_);
+    if (open_) RaiseClientError(31);
+    EnsureActive();
+    if (prepared_) return;
+    const std::string text = sql_.Text();
+    if (FbTrim(text).empty()) RaiseClientError(42);
+    if (paramCheck_) {
+        TFbParsedSQL parsed = ParseParams(text, inventParamNames_);
+        if (parsed.Error) RaiseClientError(55, {std::string(ClientErrorFormat(parsed.Error))});
+        processedSQL_ = std::move(parsed.Text);
+        paramNames_ = std::move(parsed.Names);
+    } else {
+        processedSQL_ = text;
+        paramNames_.clear();
+    }
+    if (FbTrim(processedSQL_).empty()) RaiseClientError(42);
+    try {
+        prepareStatement();
+    } catch (...) {
+        preservingStatus([&] { ReleaseStatement(); });
+        throw;
+    }
+}
+
+void TFbSQL::prepareStatement() {
+    const TFbClientApi& api = FbApi();
+    const unsigned short dialect = static_cast<unsigned short>(Dialect());
+    Call(api.isc_dsql_alloc_statement2(StatusVector(), DBHandle(), &handle_));
+    Call(api.isc_dsql_prepare(StatusVector(), TRHandle(), &handle_, 0, processedSQL_.c_str(),
+                              dialect, nullptr));
+
+    const ISC_SCHAR item = isc_info_sql_stmt_type;
+    ISC_SCHAR reply[8] = {};
+    Call(api.isc_dsql_sql_info(StatusVector(), &handle_, 1, &item, sizeof reply, reply));
+    if (reply[0] != isc_info_sql_stmt_type) RaiseClientError(0);
+    const short len = static_cast<short>(api.isc_vax_integer(reply + 1, 2));
+    kind_ = static_cast<int>(api.isc_vax_integer(reply + 3, len));
+    if (kind_ == SQLGetSegment || kind_ == SQLPutSegment || kind_ == SQLStartTransaction) {
+        ReleaseStatement();
+        RaiseClientError(5);
+    }
+
+    params_.SetCount(static_cast<int>(paramNames_.size()));
+    if (params_.Count() > 0) {
+        Call(api.isc_dsql_describe_bind(StatusVector(), &handle_, dialect, params_.AsXSQLDA()));
+        params_.Initialize(paramNames_);
+    }
+    if (kind_ == SQLSelect || kind_ == SQLExecProcedure || kind_ == SQLSelectForUpdate)
+        describeColumns();
+    prepared_ = true;
+}
+
+void TFbSQL::describeColumns() {
+    const TFbClientApi& api = FbApi();
+    const unsigned short dialect = static_cast<unsigned short>(Dialect());
+    columns_.SetCount(1);
+    Call(api.isc_dsql_describe(StatusVector(), &handle_, dialect, columns_.AsXSQLDA()));
+    const int reported = columns_.AsXSQLDA()->sqld;
+    if (reported > columns_.Count()) {
+        columns_.SetCount(reported);
+        Call(api.isc_dsql_describe(StatusVector(), &handle_, dialect, columns_.AsXSQLDA()));
+    } else if (reported == 0) {
+        columns_.SetCount(0);
+    }
+    columns_.Initialize();
+}
+
+void TFbSQL::ExecQuery() {
+    if (open_) RaiseClientError(31);
+    if (!prepared_) Prepare();
+    EnsureActive();
+    checkHandle();
+    const TFbClientApi& api = FbApi();
+    const unsigned short dialect = static_cast<unsigned short>(Dialect());
+    XSQLDA* in = params_.Count() > 0 ? params_.AsXSQLDA() : nullptr;
+    switch (kind_) {
+    case SQLSelect:
+    case SQLSelectForUpdate:
+        Call(api.isc_dsql_execute2(StatusVector(), TRHandle(), &handle_, dialect, in, nullptr));
+        Call(api.isc_dsql_set_cursor_name(StatusVector(), &handle_, cursorName_.c_str(), 0));
+        open_ = true;
+        atStart_ = true;
+        atEnd_ = false;
+        recordCount_ = 0;
+        if (goToFirst_) FetchNext();
+        break;
+    case SQLExecProcedure: {
+        XSQLDA* out = columns_.Count() > 0 ? columns_.AsXSQLDA() : nullptr;
+        ISC_STATUS r = Call(
+            api.isc_dsql_execute2(StatusVector(), TRHandle(), &handle_, dialect, in, out), false);
+        if (r > 0) {
+            // A deadlock is reported as it is; anything else gets one more
+            // try on a freshly prepared statement.
+            if (StatusVector()[1] == isc_deadlock) RaiseServerError();
+            Call(api.isc_dsql_prepare(StatusVector(), TRHandle(), &handle_, 0,
+                                      processedSQL_.c_str(), dialect, nullptr));
+            Call(api.isc_dsql_execute2(StatusVector(), TRHandle(), &handle_, dialect, in, out));
+        }
+        break;
+    }
+    default:
+        Call(api.isc_dsql_execute(StatusVector(), TRHandle(), &handle_, dialect, in));
+        break;
+    }
+    if (Transaction()->AutoCommit() && !isSelect()) {
+        try {
+            Transaction()->CommitRetaining();
+        } catch (...) {
+            preservingStatus([&] { Transaction()->RollbackRetaining(); });
+            throw;
+        }
+    }
+}
+
+TFbXSQLDA* TFbSQL::FetchNext() {
+    if (atEnd_) return nullptr;
+    if (!open_) RaiseClientError(32);
+    ISC_STATUS r = FbApi().isc_dsql_fetch(
+        StatusVector(), &handle_, static_cast<unsigned short>(Dialect()), columns_.AsXSQLDA());
+    if (r == 100) {
+        atEnd_ = true;
+        return nullptr;
+    }
+    if (r != 0) {
+        Call(r, false);
+        if (statusHas(StatusVector(), isc_dsql_cursor_err)) {
+            atEnd_ = true;
+            return nullptr;
+        }
+        preservingStatus([&] { Close(); });
+        RaiseServerError();
+    }
+    ++recordCount_;
+    atStart_ = false;
+    return &columns_;
+}
+
+void TFbSQL::Close() {
+    struct Reset {
+        TFbSQL* s;
+        ~Reset() {
+            s->atEnd_ = false;
+            s->atStart_ = false;
+            s->open_ = false;
+            s->recordCount_ = 0;
+        }
+    } reset{this};
+    if (handle_ && isSelect() && open_) {
+        ISC_STATUS r =
+            Call(FbApi().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_close), false);
+        if (r > 0 && !statusHas(StatusVector(), isc_bad_stmt_handle) &&
+            !statusHas(StatusVector(), isc_dsql_cursor_close_err))
+            RaiseServerError();
+    }
+}
+
+void TFbSQL::ReleaseStatement() {
+    struct Reset {
+        TFbSQL* s;
+        ~Reset() {
+            s->prepared_ = false;
+            s->handle_ = 0;
+            // A dropped statement has no cursor left to close.
+            s->open_ = false;
+            s->atEnd_ = false;
+            s->atStart_ = false;
+            s->recordCount_ = 0;
+        }
+    } reset{this};
+    params_.SetCount(0);
+    columns_.SetCount(0);
+    if (handle_) {
+        ISC_STATUS r =
+            Call(FbApi().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_drop), false);
+        if (r > 0 && !statusHas(StatusVector(), isc_bad_stmt_handle)) RaiseServerError();
+    }
+}
+
+TFbXSQLVAR& TFbSQL::ParamNamed(std::string_view name) {
+    if (!prepared_) Prepare();
+    TFbXSQLVAR* v = params_.ByName(name);
+    if (!v) RaiseClientError(46, {std::string(name)});
+    return *v;
+}
+
+TFbXSQLVAR& TFbSQL::ColumnNamed(std::string_view name) {
+    TFbXSQLVAR* v = columns_.ByName(name);
+    if (!v) RaiseClientError(46, {std::string(name)});
+    return *v;
+}
+
+TFbXSQLVAR& TFbSQL::ColumnAt(int index) {
+    if (index < 0 || index >= columns_.Count()) RaiseClientError(46, {std::to_string(index)});
+    return columns_.Vars(index);
+}
+
+TFbXSQLDA& TFbSQL::ParamList() {
+    if (!prepared_) Prepare();
+    return params_;
+}
+
+std::string TFbSQL::SoleRelationName() const {
+    return isSelect() ? columns_.UniqueRelationName() : std::string();
+}
+
+void TFbSQL::TransactionEnding() {
+    if (open_) Close();
+}
+
+void TFbSQL::DatabaseDisconnecting() {
+    Close();
+    ReleaseStatement();
+}
