@@ -355,7 +355,7 @@ rtl::TDateTime TFbXSQLVAR::AsDateTime() const {
     }
     case SQL_TIMESTAMP: {
         auto ts = readAs<ISC_TIMESTAMP>(var_->sqldata);
-        api.isc_decode_date(&ts, &tm);
+        api.isc_decode_date(reinterpret_cast<ISC_QUAD*>(&ts), &tm);
         return rtl::combineDateTime(datePart(tm), timePart(tm));
     }
     case SQL_TYPE_TIME: {
@@ -419,7 +419,7 @@ void TFbXSQLVAR::writeText(std::string_view value) {
 void TFbXSQLVAR::writeTimestamp(rtl::TDateTime value) {
     std::tm tm = toTm(value);
     ISC_TIMESTAMP ts{};
-    FbApi().isc_encode_date(&tm, &ts);
+    FbApi().isc_encode_date(&tm, reinterpret_cast<ISC_QUAD*>(&ts));
     setStorage(SQL_TIMESTAMP, 0, sizeof ts);
     std::memcpy(data_.data(), &ts, sizeof ts);
 }

@@ -72,14 +72,29 @@ struct TFbVariant {
     rtl::Currency Curr;   ///< currency
     std::string Str;      ///< string, OLE string
 
-    static TFbVariant Null() { return {varNull}; }
-    static TFbVariant Integer(std::int32_t v) { return {varInteger, v}; }
-    static TFbVariant Int64(std::int64_t v) { return {varInt64, v}; }
-    static TFbVariant Double(double v) { return {varDouble, 0, v}; }
-    static TFbVariant Currency(rtl::Currency v) { return {varCurrency, 0, 0, v}; }
-    static TFbVariant Date(rtl::TDateTime v) { return {varDate, 0, v}; }
-    static TFbVariant String(std::string v) { return {varString, 0, 0, {}, std::move(v)}; }
-    static TFbVariant Boolean(bool v) { return {varBoolean, v ? 1 : 0}; }
+    static TFbVariant Null() { return Make(varNull); }
+    static TFbVariant Integer(std::int32_t v) { return Make(varInteger, v); }
+    static TFbVariant Int64(std::int64_t v) { return Make(varInt64, v); }
+    static TFbVariant Double(double v) { return Make(varDouble, 0, v); }
+    static TFbVariant Currency(rtl::Currency v) {
+        TFbVariant r = Make(varCurrency);
+        r.Curr = v;
+        return r;
+    }
+    static TFbVariant Date(rtl::TDateTime v) { return Make(varDate, 0, v); }
+    static TFbVariant String(std::string v) {
+        TFbVariant r = Make(varString);
+        r.Str = std::move(v);
+        return r;
+    }
+    static TFbVariant Boolean(bool v) { return Make(varBoolean, v ? 1 : 0); }
+    static TFbVariant Make(int type, std::int64_t i = 0, double f = 0) {
+        TFbVariant r;
+        r.Type = type;
+        r.Int = i;
+        r.Float = f;
+        return r;
+    }
 };
 
 /// One parameter or result column: an XSQLVAR entry of its collection with
