@@ -1,0 +1,54 @@
+#pragma once
+// The main window's writing and filtering actions: "Replicar" (one value
+// into one column of the selected rows), "Limpar" (delete every row) and
+// "Filtrar" (compose a condition in FFiltrar and apply it). They work on the
+// main window's objects through references, and talk to the user only
+// through rtl::dialogs(). Texts are Latin-1 bytes.
+#include <functional>
+#include <string>
+#include <vector>
+
+class QWidget;
+class TFbDatabase;
+class TFbTransaction;
+class TFbTable;
+class TFbSQL;
+
+/// The main window's objects that the actions use. Not owned.
+struct TAcoes {
+    TFbDatabase& conexao;
+    TFbTransaction& transacao;
+    TFbTable& tabela;
+    TFbSQL& sql;
+    /// Owner of the filter window (centred over it); may be null.
+    QWidget* janela = nullptr;
+    /// Sets the caption of lbFiltro (Latin-1). May be empty (no label).
+    std::function<void(const std::string&)> mostraFiltro;
+    /// Called after each successful reopening of `tabela`, whose field objects
+    /// are then new: gives them their display formats again. It must not
+    /// change the column choice or the column lists. May be empty.
+    std::function<void()> reaplicaFormatos;
+
+    /// "Replicar": `campo` is the text of cb1, `valor` the text of ed4 as
+    /// typed. Asks first; runs one UPDATE with the value as parameter P0 (with
+    /// the filter's condition when the filter is on), commits, or shows the
+    /// replication error and rolls back; then reopens the table unfiltered and
+    /// empties lbFiltro. Does nothing when the table is closed or `campo` is
+    /// blank. Throws only when rolling back or reopening fails (the caller's
+    /// application-wide error box shows it).
+    void Replicar(const std::string& campo, const std::string& valor);
+
+    /// "Limpar": asks first; runs one DELETE of every row (the filter does not
+    /// restrict it), commits, or shows the clearing error and rolls back; then
+    /// reopens the table with its filter, swallowing an error of that opening.
+    /// Throws only when rolling back fails.
+    void Limpar();
+
+    /// "Filtrar": sorts `campos` in place (ignoring case, by the locale),
+    /// shows FFiltrar with them and applies its result: the new condition,
+    /// no condition, or nothing on cancel; "Senten\xe7" "a incorreta." when
+    /// the database rejects the condition. Sets lbFiltro to the condition
+    /// in force. Does nothing when not connected or no table is open. Throws
+    /// when the table cannot be opened even without a condition.
+    void Filtrar(std::vector<std::string>& campos);
+};
