@@ -1,0 +1,376 @@
+#pragma once
+// The SQL-driven dataset engine: a read-only, navigable set of rows fetched
+// lazily from a server cursor into a compact record cache, with typed
+// fields, an observer interface for the controls that show it, and a busy
+// hook for the user interface's hourglass.
+#include "db/FbTypes.h"
+#include "rtl/currency.h"
+#include "rtl/datetime.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TFbDatabase;
+class TFbTransaction;
+class TFbSQL;
+class TFbLink;
+class TFbCustomDataSet;
+
+/// Follows a dataset. Every hook has an empty default. Hooks are called on
+/// the thread that drives the dataset, after the dataset's own state is
+/// consistent (except DataSetClosing, which comes before the fields go).
+/// Observers are not owned; remove an observer before destroying it.
+class TFbDataSetObserver {
+public:
+    virtual ~TFbDataSetObserver() = default;
+    /// The dataset is open: fields exist, the first row (if any) is current.
+    virtual void DataSetOpened(TFbCustomDataSet&) {}
+    /// The dataset is about to close: fields and rows are still readable,
+    /// but drop every TField pointer now.
+    virtual void DataSetClosing(TFbCustomDataSet&) {}
+    /// The dataset has closed: no fields, no rows.
+    virtual void DataSetClosed(TFbCustomDataSet&) {}
+    /// The current row changed (RecNo may be the same after First on a
+    /// one-row set). Not sent while controls are disabled.
+    virtual void RowMoved(TFbCustomDataSet&) {}
+    /// Rows were added to the cache: the cached row count went from
+    /// `oldCount` to `newCount` (RecordCount). Sent after the fact, so a
+    /// model keeps its own row count and updates it here. Not sent while
+    /// controls are disabled.
+    virtual void RowsFetched(TFbCustomDataSet&, int /*oldCount*/, int /*newCount*/) {}
+    /// The outermost DisableControls: updates are suspended from now on.
+    virtual void ControlsDisabled(TFbCustomDataSet&) {}
+    /// The outermost EnableControls: updates resume; the rows, the row
+    /// count and the current row may all have changed meanwhile.
+    virtual void ControlsEnabled(TFbCustomDataSet&) {}
+};
+
+/// A reader over the whole content of one blob or memo value, which the
+/// dataset reads once (in pieces) and keeps with its row until the dataset
+/// closes. Cheap to copy; valid until the dataset closes.
+class TFbBlobStream {
+public:
+    TFbBlobStream() = default;
+    explicit TFbBlobStream(const std::string* content) : content_(content) {}
+    /// Bytes in the blob (0 for a null or empty blob).
+    std::int64_t Size() const { return content_ ? static_cast<std::int64_t>(content_->size()) : 0; }
+    std::int64_t Position() const { return static_cast<std::int64_t>(pos_); }
+    /// Moves the read position; clamped to 0..Size().
+    void Seek(std::int64_t pos);
+    /// Copies up to `count` bytes from the position on; returns how many
+    /// (0 at or past the end).
+    std::size_t Read(void* buffer, std::size_t count);
+    /// The content from the position to the end; moves the position there.
+    std::string ReadAll();
+
+private:
+    const std::string* content_ = nullptr;
+    std::size_t pos_ = 0;
+};
+
+/// One column of an open dataset, made at each open from the prepared
+/// SELECT and destroyed at each close. Value readers read the dataset's
+/// current row; a null value reads as the kind's zero (empty text, 0, 0.0,
+/// false, the zero date). A reader that cannot convert the value throws
+/// EFbClientError 38 "Invalid data conversion" (text that does not parse
+/// throws rtl::EConvertError); reading with no current row reads null.
+class TField {
+public:
+    TField(const TField&) = delete;
+    TField& operator=(const TField&) = delete;
+
+    TFbCustomDataSet& DataSet() const { return *dataSet_; }
+    /// Position among the dataset's fields (0-based).
+    int Index() const { return index_; }
+    /// The column's alias as the server reports it.
+    const std::string& FieldName() const { return name_; }
+    /// The label if one is set, else FieldName.
+    const std::string& DisplayLabel() const { return label_.empty() ? name_ : label_; }
+    void SetDisplayLabel(const std::string& label) { label_ = label; }
+    TFieldType DataType() const { return kind_.DataType; }
+    /// Declared length for ftString, minus the scale for ftBCD, else 0.
+    int Size() const { return kind_.Size; }
+    /// 4, 9 or 18 for ftBCD, else 0.
+    int Precision() const { return kind_.Precision; }
+    /// The column is declared NOT NULL.
+    bool Required() const { return required_; }
+    /// Computed column (never written).
+    bool ReadOnly() const { return readOnly_; }
+    /// Shown by controls and exported; true after each open.
+    bool Visible() const { return visible_; }
+    void SetVisible(bool visible) { visible_ = visible; }
+    /// Pattern for DisplayText of float, BCD, date, time and date-time
+    /// fields (rtl::formatFloat / rtl::formatDateTime); empty = default text.
+    const std::string& DisplayFormat() const { return displayFormat_; }
+    void SetDisplayFormat(const std::string& format) { displayFormat_ = format; }
+    /// ftBlob or ftMemo.
+    bool IsBlob() const { return kind_.DataType == ftBlob || kind_.DataType == ftMemo; }
+
+    bool IsNull() const;
+    /// The value as text: strings as stored (CHAR keeps its trailing
+    /// blanks), integers in decimal, floats as general text (15 digits),
+    /// BCD as currency text, dates, times and date-times in the locale's
+    /// short date / long time, memo and blob the whole content.
+    std::string AsString() const;
+    /// AsString appended to `out` (no allocation for fixed-size kinds).
+    void AppendAsString(std::string& out) const;
+    /// What a grid shows: like AsString, but floats, BCD and dates follow
+    /// DisplayFormat when set, and memo/blob show "(MEMO)"/"(BLOB)", or
+    /// "(Memo)"/"(Blob)" when null.
+    std::string DisplayText() const;
+    /// DisplayText appended to `out`.
+    void AppendDisplayText(std::string& out) const;
+    /// Integers as they are, floats and BCD truncated, strings parsed.
+    std::int32_t AsInteger() const;
+    std::int64_t AsLargeInt() const;
+    double AsFloat() const;
+    rtl::Currency AsCurrency() const;
+    /// Dates, times and date-times; strings parsed with the locale formats.
+    rtl::TDateTime AsDateTime() const;
+    /// Numbers: not 0; strings starting with T/t/Y/y true, F/f/N/n false.
+    bool AsBoolean() const;
+    /// A reader over the content of a blob or memo field (empty for null);
+    /// client error 38 for other kinds. The content is read from the server
+    /// at the first use per row and kept until the dataset closes.
+    TFbBlobStream BlobStream() const;
+
+private:
+    friend class TFbCustomDataSet;
+    TField() = default;
+    const std::byte* data() const; // current row's slot, null when null
+
+    TFbCustomDataSet* dataSet_ = nullptr;
+    int index_ = 0;
+    std::string name_;
+    std::string label_;
+    TFbFieldKind kind_;
+    bool required_ = false;
+    bool readOnly_ = false;
+    bool visible_ = true;
+    std::string displayFormat_;
+    // Record layout and source column.
+    int column_ = 0;           // position in the SELECT's result columns
+    short sqlType_ = 0;        // SQL type code without the nullable bit
+    short scale_ = 0;          // scale of the column (0 or negative)
+    std::uint32_t offset_ = 0; // of the value inside a record
+    std::uint32_t length_ = 0; // bytes of the value slot (strings: max length)
+};
+
+/// Called with true before and false after slow work (opening, preparing),
+/// outermost calls only; the user interface shows its hourglass there. Empty
+/// by default, so the access layer needs no windowing toolkit.
+using TFbBusyHook = std::function<void(bool busy)>;
+
+/// A read-only dataset over one SELECT. TFbTable builds that SELECT; this
+/// class prepares and executes it, fetches rows on demand into its record
+/// cache and serves them through its fields.
+///
+/// Navigation follows the classic dataset model: after Open, First or Last
+/// a row is current unless the set is empty; Next past the last row sets
+/// Eof and stays on the last row; Prior before the first sets Bof. Walk
+/// with `First(); while (!Eof()) { ...; Next(); }`.
+class TFbCustomDataSet {
+public:
+    TFbCustomDataSet();
+    /// Closes (errors ignored) and unregisters. Observers are not told.
+    virtual ~TFbCustomDataSet();
+    TFbCustomDataSet(const TFbCustomDataSet&) = delete;
+    TFbCustomDataSet& operator=(const TFbCustomDataSet&) = delete;
+
+    TFbDatabase* Database() const;
+    /// Closes an open dataset first. With no transaction yet, takes the
+    /// connection's default transaction.
+    void SetDatabase(TFbDatabase* db);
+    TFbTransaction* Transaction() const;
+    /// Closes an open dataset first.
+    void SetTransaction(TFbTransaction* tr);
+
+    /// Records by which the cache grows; 0 or less is stored as 1000.
+    int BufferChunks() const { return bufferChunks_; }
+    void SetBufferChunks(int value) { bufferChunks_ = value <= 0 ? 1000 : value; }
+    /// Parse named parameters in the SELECT (copied to it before prepare).
+    bool ParamCheck() const { return paramCheck_; }
+    void SetParamCheck(bool value) { paramCheck_ = value; }
+
+    /// Connects the connection and starts the transaction when needed,
+    /// prepares and executes the SELECT, makes the fields and fetches the
+    /// first row. Does nothing when open. On failure the dataset stays
+    /// closed and the error propagates (server errors as EFbError).
+    void Open();
+    /// Closes the cursor, frees the cache and the fields. Ends the
+    /// transaction with its DefaultAction when this dataset started it and
+    /// no other open dataset uses it. Does nothing when closed.
+    void Close();
+    bool Active() const { return active_; }
+    void SetActive(bool value) { value ? Open() : Close(); }
+
+    // Navigation.
+    void First();
+    void Next();
+    void Prior();
+    /// Fetches every remaining row; the last row becomes current.
+    void Last();
+    /// True after Next failed to move past the last row, after Last, and
+    /// on an empty or closed dataset.
+    bool Eof() const { return !active_ || eof_; }
+    /// True after Open/First and after Prior failed to move before the first row.
+    bool Bof() const { return !active_ || bof_; }
+    /// Rows fetched so far; the table's row count once Last has run.
+    int RecordCount() const { return active_ ? rowCount_ : 0; }
+    /// Current row number, 1-based; 0 with no current row.
+    int RecNo() const { return active_ ? current_ + 1 : 0; }
+    /// Makes row `recNo` (1-based) current, fetching up to it when needed;
+    /// beyond the last row the last row becomes current. Ignored when closed.
+    void SetRecNo(int recNo);
+    /// True when an empty or closed dataset.
+    bool IsEmpty() const { return RecordCount() == 0; }
+
+    /// Fetches up to `count` more rows into the cache without moving the
+    /// current row; returns how many came. For models that grow on demand.
+    int FetchMore(int count);
+    /// True when the cursor has delivered every row (or when closed).
+    bool AllFetched() const { return !active_ || cursorAtEnd_; }
+
+    /// Makes cached row `index` (0-based, < RecordCount) the row the fields
+    /// read, without moving the current row or telling observers; returns
+    /// the previous one. For painting one cell. See TFbRowPeek.
+    int PeekRow(int index);
+
+    // Fields (valid while open; re-made at each open, in SELECT order).
+    int FieldCount() const { return static_cast<int>(fields_.size()); }
+    /// std::out_of_range outside 0..FieldCount-1.
+    TField& Fields(int index) const { return *fields_.at(static_cast<std::size_t>(index)); }
+    /// Case-insensitive; null when absent.
+    TField* FindField(std::string_view name) const;
+    /// As FindField; client error 46 'Field "%s" not found' when absent.
+    TField& FieldByName(std::string_view name) const;
+
+    // Controls.
+    void AddObserver(TFbDataSetObserver* observer);
+    void RemoveObserver(TFbDataSetObserver* observer);
+    /// Suspends row-move and fetch notifications; nests (counted).
+    void DisableControls();
+    /// Ends one suspension; the outermost sends ControlsEnabled. Extra
+    /// calls are ignored.
+    void EnableControls();
+    bool ControlsDisabled() const { return disableCount_ > 0; }
+
+    /// The process-wide busy hook (see TFbBusyHook).
+    static void SetBusyHook(TFbBusyHook hook);
+
+    /// Size of one cached record in bytes (valid while open).
+    std::size_t RecordSize() const { return recordSize_; }
+
+protected:
+    /// A column of the prepared SELECT that becomes a field.
+    struct FieldDef {
+        std::string name;     // alias as the server reports it
+        std::string sqlName;  // the column's own name in its relation
+        std::string relation; // the relation it comes from ("" for expressions)
+        TFbFieldKind kind;
+        bool required = false;
+        bool computed = false;
+        int column = 0;
+        short sqlType = 0;
+        short scale = 0;
+        int sqlLen = 0;
+    };
+
+    /// First step of Open: throw when the dataset cannot open (TFbTable:
+    /// no table name). The default does nothing.
+    virtual void CheckOpenable() {}
+    /// Called by Open with the connection attached and the transaction
+    /// active, before preparing: set the SELECT's text (regenerating it
+    /// when needed). The default does nothing.
+    virtual void BeforePrepare() {}
+    /// Called right after the SELECT is prepared (TFbTable prepares its
+    /// modification statements there). The default does nothing.
+    virtual void PrepareCompanions() {}
+    /// Called when the transaction ends or the connection detaches:
+    /// release every other statement. The default does nothing.
+    virtual void ReleaseCompanions() {}
+    /// Called after Close freed the rows and fields (TFbTable marks its
+    /// definitions out of date there). The default does nothing.
+    virtual void AfterCloseCleanup() {}
+    /// Called after the connection or transaction changed.
+    virtual void DatabaseChanged() {}
+    /// Marks computed columns of the definitions (one catalog query per
+    /// relation on the internal transaction).
+    virtual void MarkComputedFields(std::vector<FieldDef>& defs);
+
+    /// The SELECT statement (owned by the dataset).
+    TFbSQL& SelectSQL() const;
+    /// The dataset's binding to its connection and transaction.
+    TFbLink& Binding() const;
+    /// Releases the SELECT's server statement and forgets the field
+    /// definitions, so the next open prepares again.
+    void Unprepare();
+    bool Prepared() const { return prepared_; }
+    /// The 8-byte RDB$DB_KEY of the current row ("" with no current row).
+    std::string CurrentRowKey() const;
+    /// The 8-byte key of cached row `index` ("" outside the cache).
+    std::string RowKey(int index) const;
+    /// The connection's dialect (3 without a connection).
+    int Dialect() const;
+
+private:
+    friend class TField;
+    class Link;
+    struct Cache;
+
+    void OnTransactionEnding();
+    void OnDatabaseDisconnecting();
+    void prepare();
+    void buildFieldDefs();
+    void makeFields();
+    void buildLayout();
+    void convertRow(int slot);
+    bool fetchOne();
+    void fetchAll();
+    void notifyMoved();
+    void notifyFetched(int oldCount);
+    void releaseOpenState();
+    const std::byte* activeRecord() const;
+    const std::string& blobContent(const TField& f) const;
+
+    std::unique_ptr<Link> link_;
+    std::unique_ptr<TFbSQL> select_;
+    std::unique_ptr<Cache> cache_;
+    std::vector<FieldDef> defs_;
+    std::vector<std::unique_ptr<TField>> fields_;
+    std::vector<TFbDataSetObserver*> observers_;
+    TFbTransaction* countedTransaction_ = nullptr;
+    int bufferChunks_ = 1000;
+    bool paramCheck_ = true;
+    bool active_ = false;
+    bool prepared_ = false;
+    bool startedTransaction_ = false;
+    bool eof_ = true;
+    bool bof_ = true;
+    bool cursorAtEnd_ = true;
+    int current_ = -1;
+    int readRow_ = -1; // the row the fields read: current_ unless peeking
+    int rowCount_ = 0;
+    int disableCount_ = 0;
+    int dbKeyColumn_ = -1;
+    std::size_t recordSize_ = 0;
+};
+
+/// Reads cached row `index` through the fields for the lifetime of the
+/// object and restores the previous reading row afterwards.
+class TFbRowPeek {
+public:
+    TFbRowPeek(TFbCustomDataSet& ds, int index) : ds_(ds), previous_(ds.PeekRow(index)) {}
+    ~TFbRowPeek() { ds_.PeekRow(previous_); }
+    TFbRowPeek(const TFbRowPeek&) = delete;
+    TFbRowPeek& operator=(const TFbRowPeek&) = delete;
+
+private:
+    TFbCustomDataSet& ds_;
+    int previous_;
+};

@@ -1,0 +1,133 @@
+#pragma once
+// One database table as a read-only dataset: builds its SELECT from the
+// table name, the filter condition and the primary key, and generates (never
+// runs) the statements that would modify it.
+#include "db/FbCustomDataSet.h"
+
+class TFbInternalTransactionScope;
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+/// The SELECT of a table: "select " Q(T) ".*, RDB$DB_KEY as FB_INTERNAL_DBKEY
+/// from " Q(T); a second line " where " + filter when `filtered` and the
+/// filter is not empty (kept as given); a last line " order by " +
+/// FbTableOrderText(orderFieldList) when that is not empty. Lines are
+/// joined by CR LF. Q is QuoteIdentifier with `dialect`.
+std::string FbTableSelectSQL(int dialect, std::string_view table, std::string_view filter,
+                             bool filtered, std::string_view orderFieldList);
+
+/// The order text for a ";"-separated field list: each field quoted, ", "
+/// between them; in dialect 1 the whole list is trimmed, upper-cased and
+/// every ";" becomes ", ". Empty for an empty list.
+std::string FbTableOrderText(int dialect, std::string_view fieldList);
+
+/// The statements generated for an updatable table over `fields` (the
+/// columns that are neither computed nor read-only).
+std::string FbTableRefreshSQL(int dialect, std::string_view table);
+std::string FbTableDeleteSQL(int dialect, std::string_view table);
+std::string FbTableInsertSQL(int dialect, std::string_view table,
+                             const std::vector<std::string>& fields);
+std::string FbTableModifySQL(int dialect, std::string_view table,
+                             const std::vector<std::string>& fields);
+
+/// One index of the table as read from the catalog.
+struct TFbIndexDef {
+    std::string Name;
+    /// Field names joined by ";", in segment order.
+    std::string Fields;
+    bool Primary = false;
+    bool Unique = false;
+};
+
+/// A table of the connection's database as a dataset. The main window's
+/// instance is `tabela`.
+class TFbTable : public TFbCustomDataSet {
+public:
+    TFbTable();
+    ~TFbTable() override;
+
+    const std::string& TableName() const { return tableName_; }
+    /// Only while closed ("Cannot perform this operation on an open
+    /// dataset" otherwise). A different name forgets the generated
+    /// statements, the index choice and the primary key.
+    void SetTableName(const std::string& name);
+
+    /// An SQL condition without the word WHERE.
+    const std::string& Filter() const { return filter_; }
+    /// With Filtered on and a different text, an open table reopens on the
+    /// row with the same key (else the first row); otherwise only stored.
+    void SetFilter(const std::string& filter);
+    bool Filtered() const { return filtered_; }
+    /// A change reopens an open table as SetFilter does; stored when closed.
+    void SetFiltered(bool value);
+    /// Filter options are not supported: any non-zero value is client error
+    /// 4 "Unsupported feature".
+    void SetFilterOptions(int options);
+
+    /// Order by the primary key when no index is chosen (default true).
+    bool DefaultIndex() const { return defaultIndex_; }
+    void SetDefaultIndex(bool value);
+    /// Optional explicit order: ";"-separated field names.
+    const std::string& IndexFieldNames() const { return indexFieldNames_; }
+    void SetIndexFieldNames(const std::string& value);
+    /// Optional order by the fields of a named index.
+    const std::string& IndexName() const { return indexName_; }
+    void SetIndexName(const std::string& value);
+
+    /// True once an open found the table not updatable (a view or a system
+    /// table).
+    bool ReadOnly() const { return readOnly_; }
+    /// The primary-key fields joined by ";" (known after an open).
+    const std::string& PrimaryKeyFields() const { return primaryKey_; }
+    /// The index definitions read at the last open.
+    const std::vector<TFbIndexDef>& IndexDefs() const { return indexDefs_; }
+
+    /// The generated statement texts (empty until an open generated them).
+    const std::string& SelectText() const { return selectText_; }
+    const std::string& RefreshText() const { return refreshText_; }
+    const std::string& DeleteText() const { return deleteText_; }
+    const std::string& InsertText() const { return insertText_; }
+    const std::string& ModifyText() const { return modifyText_; }
+
+protected:
+    void CheckOpenable() override;
+    void BeforePrepare() override;
+    void PrepareCompanions() override;
+    void ReleaseCompanions() override;
+    void AfterCloseCleanup() override;
+
+private:
+    struct Companions;
+    /// A column as the catalog defines it (read before the SELECT exists).
+    struct CatalogField {
+        std::string name;
+        TFbFieldKind kind;
+        bool computed = false;
+        bool required = false;
+    };
+
+    void reopenKeepingRow();
+    void readCatalogFields(TFbInternalTransactionScope& scope);
+    void readIndexDefs(TFbInternalTransactionScope& scope);
+    void readUpdatability(TFbInternalTransactionScope& scope);
+    void generateSelect();
+    void generateModifications();
+    int dialect() const;
+
+    std::unique_ptr<Companions> companions_;
+    std::vector<CatalogField> catalogFields_;
+    std::string tableName_;
+    std::string filter_;
+    bool filtered_ = false;
+    bool defaultIndex_ = true;
+    std::string indexFieldNames_;
+    std::string indexName_;
+    bool readOnly_ = false;
+    bool regenerate_ = true;
+    std::string primaryKey_;
+    std::vector<TFbIndexDef> indexDefs_;
+    std::string selectText_, refreshText_, deleteText_, insertText_, modifyText_;
+};
