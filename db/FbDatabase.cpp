@@ -756,6 +756,14 @@ void TFbTransaction::notifyClients(bool ended, bool force) {
 }
 
 void TFbTransaction::EndTransaction(TTransactionAction action, bool force) {
+    // Every end, not only the explicit ones, carries the mark: a dataset that
+    // closes because the transaction ends must not start a second, nested end.
+    // Cleared whatever happens, so a failed end never blocks later requests.
+    ending_ = true;
+    struct ClearMark {
+        bool& mark;
+        ~ClearMark() { mark = false; }
+    } clearMark{ending_};
     CheckInTransaction();
     const TFbClientApi& api = FbApi();
     bool fire = !force;
@@ -800,19 +808,10 @@ void TFbTransaction::EndTransaction(TTransactionAction action, bool force) {
         if (fire && AfterRollBackRetaining) AfterRollBackRetaining(*this);
         break;
     }
-    ending_ = false;
 }
 
 void TFbTransaction::explicitEnd(TTransactionAction action) {
-    ending_ = true;
-    try {
-        EndTransaction(action, false);
-    } catch (...) {
-        // A failed end must not leave the mark behind: it would stop every
-        // later dataset close from ending the transaction.
-        ending_ = false;
-        throw;
-    }
+    EndTransaction(action, false);
 }
 
 void TFbTransaction::Commit() {

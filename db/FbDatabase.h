@@ -268,9 +268,9 @@ public:
     /// If active, ends with DefaultAction, forced (no ending mark).
     void CloseForced();
     /// A dataset that started the transaction asks for its end: nothing
-    /// while an explicit end is running, else DefaultAction, not forced.
+    /// while an end is running or when inactive, else DefaultAction, not forced.
     void EndOnClientRequest();
-    /// True while an explicit Commit/Rollback/...Retaining is running.
+    /// The ending mark: true while an end (explicit, forced or requested) runs.
     bool InEndTransaction() const { return ending_; }
 
     bool AutoCommit() const { return autoCommit_; }
