@@ -1,61 +1,711 @@
 #include "rtl/format.h"
+#include "rtl/decimal.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
 
 namespace rtl {
 
-void appendFormatFloat(std::string&, std::string_view, double, const FormatSettings&) {}
+namespace detail {
+
+namespace {
+void stripTrailingZeros(Decimal& d) {
+    while (d.n > 0 && d.digits[d.n - 1] == '0')
+        --d.n;
+    if (d.n == 0) d.exp = 0;
+}
+} // namespace
+
+Decimal decimalFromDouble(double v, int precision) {
+    Decimal d;
+    if (v == 0 || !std::isfinite(v)) return d;
+    d.neg = v < 0;
+    char buf[40];
+    // "d.ddddde+XX": correctly rounded, independent of the C locale.
+    auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(v), std::chars_format::scientific,
+                             precision - 1);
+    char* p = buf;
+    d.digits[d.n++] = *p++;
+    if (*p == '.') {
+        ++p;
+        while (*p >= '0' && *p <= '9')
+            d.digits[d.n++] = *p++;
+    }
+    int e = 0;
+    std::from_chars(p + 1 + (p[1] == '+'), res.ptr, e);
+    d.exp = e + 1;
+    stripTrailingZeros(d);
+    return d;
+}
+
+Decimal decimalFromCurrency(Currency c) {
+    Decimal d;
+    std::int64_t raw = c.raw();
+    if (raw == 0) return d;
+    d.neg = raw < 0;
+    std::uint64_t u = d.neg ? 0 - static_cast<std::uint64_t>(raw) : static_cast<std::uint64_t>(raw);
+    char tmp[24];
+    int len = 0;
+    while (u) {
+        tmp[len++] = static_cast<char>('0' + u % 10);
+        u /= 10;
+    }
+    for (int i = 0; i < len; ++i)
+        d.digits[i] = tmp[len - 1 - i];
+    d.n = len;
+    d.exp = len - 4;
+    stripTrailingZeros(d);
+    return d;
+}
+
+void roundDigits(Decimal& d, int keep) {
+    if (keep >= d.n) return;
+    if (keep < 0) {
+        d.n = 0;
+        d.exp = 0;
+        return;
+    }
+    bool up = d.digits[keep] >= '5';
+    d.n = keep;
+    if (up) {
+        int i = keep - 1;
+        while (i >= 0 && d.digits[i] == '9')
+            d.digits[i--] = '0';
+        if (i >= 0) {
+            ++d.digits[i];
+        } else {
+            // All nines (or nothing kept): the carry makes a new leading 1.
+            d.digits[0] = '1';
+            d.n = 1;
+            ++d.exp;
+        }
+    }
+    stripTrailingZeros(d);
+}
+
+} // namespace detail
+
+using detail::Decimal;
+
+namespace {
+
+inline bool isNameChar(char c, char lower) {
+    return c == lower || c == lower - 32;
+}
+
+void appendUnsigned(std::string& out, std::uint64_t u, int minDigits = 1) {
+    char tmp[24];
+    int len = 0;
+    do {
+        tmp[len++] = static_cast<char>('0' + u % 10);
+        u /= 10;
+    } while (u);
+    for (int i = len; i < minDigits; ++i)
+        out += '0';
+    while (len)
+        out += tmp[--len];
+}
+
+// Integer digits of a decimal (at least "0" when none), then the decimals
+// given by `decimals` (-1: as many as there are).
+void appendPlain(std::string& out, const Decimal& d, char decSep, char thouSep, int decimals) {
+    int intDigits = d.exp > 0 ? d.exp : 0;
+    if (intDigits == 0) {
+        out += '0';
+    } else {
+        for (int i = 0; i < intDigits; ++i) {
+            out += d.at(i);
+            int left = intDigits - 1 - i;
+            if (thouSep && left > 0 && left % 3 == 0) out += thouSep;
+        }
+    }
+    int frac = decimals >= 0 ? decimals : (d.n > d.exp ? d.n - d.exp : 0);
+    if (frac > 0) {
+        out += decSep;
+        for (int j = 0; j < frac; ++j)
+            out += d.at(d.exp + j);
+    }
+}
+
+bool appendNonFinite(std::string& out, double v) {
+    if (std::isnan(v)) {
+        out += "NAN";
+        return true;
+    }
+    if (std::isinf(v)) {
+        out += v < 0 ? "-INF" : "INF";
+        return true;
+    }
+    return false;
+}
+
+// --- number format patterns -------------------------------------------
+
+struct Section {
+    std::string_view text;
+    int intPlaceholders = 0;
+    int firstIntZero = -1; // index among integer placeholders
+    int decPlaceholders = 0;
+    int lastDecZero = 0; // 1-based index of the last '0' after the point
+    bool hasPoint = false;
+    bool thousands = false;
+    bool scientific = false;
+};
+
+// Length of a quoted literal starting at `i` (the quote included), or 0.
+std::size_t quotedLength(std::string_view s, std::size_t i) {
+    char q = s[i];
+    if (q != '"' && q != '\'') return 0;
+    std::size_t j = s.find(q, i + 1);
+    return j == std::string_view::npos ? s.size() - i : j - i + 1;
+}
+
+// Whether an exponent part starts at `i`: E or e, then + or -.
+bool exponentAt(std::string_view s, std::size_t i) {
+    return (s[i] == 'E' || s[i] == 'e') && i + 1 < s.size() && (s[i + 1] == '+' || s[i + 1] == '-');
+}
+
+Section analyse(std::string_view text) {
+    Section sec;
+    sec.text = text;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (std::size_t q = quotedLength(text, i)) {
+            i += q - 1;
+            continue;
+        }
+        char c = text[i];
+        if (c == '0' || c == '#') {
+            if (sec.hasPoint) {
+                ++sec.decPlaceholders;
+                if (c == '0') sec.lastDecZero = sec.decPlaceholders;
+            } else {
+                if (c == '0' && sec.firstIntZero < 0) sec.firstIntZero = sec.intPlaceholders;
+                ++sec.intPlaceholders;
+            }
+        } else if (c == '.') {
+            sec.hasPoint = true;
+        } else if (c == ',') {
+            if (!sec.hasPoint) sec.thousands = true;
+        } else if (exponentAt(text, i)) {
+            sec.scientific = true;
+            break;
+        }
+    }
+    return sec;
+}
+
+// Splits a pattern into up to three sections at semicolons outside quotes.
+int splitSections(std::string_view pattern, std::string_view (&out)[3]) {
+    int count = 0;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= pattern.size(); ++i) {
+        if (i < pattern.size()) {
+            if (std::size_t q = quotedLength(pattern, i)) {
+                i += q - 1;
+                continue;
+            }
+            if (pattern[i] != ';') continue;
+        }
+        out[count++] = pattern.substr(start, i - start);
+        start = i + 1;
+        if (count == 3) break;
+    }
+    return count;
+}
+
+// Rounds `d` for the section: to its decimals, or in scientific notation to
+// its integer plus decimal placeholders.
+void roundForSection(Decimal& d, const Section& sec) {
+    if (sec.scientific) {
+        int ints = sec.intPlaceholders > 0 ? sec.intPlaceholders : 1;
+        detail::roundDigits(d, ints + sec.decPlaceholders);
+    } else {
+        detail::roundDecimals(d, sec.decPlaceholders);
+    }
+}
+
+void applySection(std::string& out, const Section& sec, const Decimal& d, bool minus,
+                  const FormatSettings& fs) {
+    std::string_view t = sec.text;
+    if (minus) out += '-';
+
+    // The integer digits to lay out and the exponent in scientific notation.
+    int exponent = 0;
+    int intLen;
+    int lead; // zeros before the first significant digit in the integer part
+    if (sec.scientific) {
+        intLen = sec.intPlaceholders > 0 ? sec.intPlaceholders : 1;
+        lead = 0;
+        exponent = d.isZero() ? 0 : d.exp - intLen;
+    } else {
+        int digits = d.exp > 0 ? d.exp : 0;
+        int minDigits = sec.firstIntZero >= 0 ? sec.intPlaceholders - sec.firstIntZero : 0;
+        intLen = digits > minDigits ? digits : minDigits;
+        lead = intLen - digits;
+    }
+    auto intAt = [&](int k) -> char { return d.at(k - lead); };
+    int fracStart = sec.scientific ? (sec.intPlaceholders > 0 ? sec.intPlaceholders : 1) : d.exp;
+    auto fracAt = [&](int j) -> char { return d.at(fracStart + j); }; // j 0-based
+    int fracShown = sec.lastDecZero;
+    for (int j = sec.decPlaceholders; j > fracShown; --j)
+        if (fracAt(j - 1) != '0') {
+            fracShown = j;
+            break;
+        }
+
+    const char thou = sec.thousands && !sec.scientific ? fs.thousandSeparator : '\0';
+    auto emitInt = [&](int k) {
+        out += intAt(k);
+        int left = intLen - 1 - k;
+        if (thou && left > 0 && left % 3 == 0) out += thou;
+    };
+
+    int placeholder = 0; // integer placeholders seen
+    int offset = intLen - sec.intPlaceholders;
+    int decSeen = 0;
+    bool afterPoint = false;
+    bool intWritten = false;
+    auto writeLeadingInts = [&] {
+        // Integer digits with no placeholder of their own go before the first.
+        for (int k = 0; k < offset; ++k)
+            emitInt(k);
+        intWritten = true;
+    };
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        if (std::size_t q = quotedLength(t, i)) {
+            std::size_t inner = q >= 2 && i + q <= t.size() && t[i + q - 1] == t[i] ? q - 2 : q - 1;
+            out.append(t.substr(i + 1, inner));
+            i += q - 1;
+            continue;
+        }
+        char c = t[i];
+        if ((c == '0' || c == '#') && !afterPoint) {
+            if (!intWritten) writeLeadingInts();
+            int k = placeholder + offset;
+            if (k >= 0) emitInt(k);
+            ++placeholder;
+        } else if ((c == '0' || c == '#') && afterPoint) {
+            if (decSeen < fracShown) out += fracAt(decSeen);
+            ++decSeen;
+        } else if (c == '.') {
+            if (afterPoint) continue;
+            if (!intWritten) writeLeadingInts();
+            afterPoint = true;
+            if (fracShown > 0) out += fs.decimalSeparator;
+        } else if (c == ',') {
+            // grouping flag only
+        } else if (exponentAt(t, i)) {
+            if (!intWritten) writeLeadingInts();
+            out += c;
+            bool always = t[i + 1] == '+';
+            i += 2;
+            int minDigits = 0;
+            while (i < t.size() && t[i] == '0' && minDigits < 4) {
+                ++minDigits;
+                ++i;
+            }
+            --i;
+            if (exponent < 0)
+                out += '-';
+            else if (always)
+                out += '+';
+            appendUnsigned(out, static_cast<std::uint64_t>(exponent < 0 ? -exponent : exponent),
+                           minDigits > 0 ? minDigits : 1);
+        } else {
+            out += c;
+        }
+    }
+}
+
+void formatDecimal(std::string& out, std::string_view pattern, Decimal d, const FormatSettings& fs,
+                   double generalValue, bool haveDouble, Currency currencyValue) {
+    std::string_view parts[3];
+    int count = splitSections(pattern, parts);
+    bool negative = d.neg && !d.isZero();
+    std::string_view text = parts[0];
+    bool minus = negative;
+    if (negative && count >= 2 && !parts[1].empty()) {
+        text = parts[1];
+        minus = false;
+    }
+    if (text.empty()) {
+        // No section to use: the general text of the value.
+        if (haveDouble)
+            appendFloatToStr(out, generalValue, fs);
+        else
+            appendCurrToStr(out, currencyValue, fs);
+        return;
+    }
+    Section sec = analyse(text);
+    roundForSection(d, sec);
+    if (d.isZero()) {
+        if (count >= 3 && !parts[2].empty()) {
+            Section zero = analyse(parts[2]);
+            applySection(out, zero, Decimal{}, false, fs);
+            return;
+        }
+        if (negative && text != parts[0]) sec = analyse(parts[0]);
+        minus = false;
+    }
+    applySection(out, sec, d, minus, fs);
+}
+
+} // namespace
+
+void appendFormatFloat(std::string& out, std::string_view pattern, double value,
+                       const FormatSettings& fs) {
+    if (appendNonFinite(out, value)) return;
+    if (pattern.empty()) {
+        appendFloatToStr(out, value, fs);
+        return;
+    }
+    formatDecimal(out, pattern, detail::decimalFromDouble(value, 15), fs, value, true, Currency{});
+}
+
 std::string formatFloat(std::string_view pattern, double value, const FormatSettings& fs) {
     std::string r;
     appendFormatFloat(r, pattern, value, fs);
     return r;
 }
-void appendFormatCurr(std::string&, std::string_view, Currency, const FormatSettings&) {}
+
+void appendFormatCurr(std::string& out, std::string_view pattern, Currency value,
+                      const FormatSettings& fs) {
+    if (pattern.empty()) {
+        appendCurrToStr(out, value, fs);
+        return;
+    }
+    formatDecimal(out, pattern, detail::decimalFromCurrency(value), fs, 0.0, false, value);
+}
+
 std::string formatCurr(std::string_view pattern, Currency value, const FormatSettings& fs) {
     std::string r;
     appendFormatCurr(r, pattern, value, fs);
     return r;
 }
-void appendFloatToStr(std::string&, double, const FormatSettings&) {}
+
+void appendFloatToStr(std::string& out, double value, const FormatSettings& fs) {
+    if (appendNonFinite(out, value)) return;
+    Decimal d = detail::decimalFromDouble(value, 15);
+    if (d.isZero()) {
+        out += '0';
+        return;
+    }
+    if (d.neg) out += '-';
+    if (d.exp > 15 || d.exp < -4) {
+        out += d.digits[0];
+        if (d.n > 1) {
+            out += fs.decimalSeparator;
+            out.append(d.digits + 1, static_cast<std::size_t>(d.n - 1));
+        }
+        out += 'E';
+        int e = d.exp - 1;
+        if (e < 0) out += '-';
+        appendUnsigned(out, static_cast<std::uint64_t>(e < 0 ? -e : e));
+        return;
+    }
+    appendPlain(out, d, fs.decimalSeparator, '\0', -1);
+}
+
 std::string floatToStr(double value, const FormatSettings& fs) {
     std::string r;
     appendFloatToStr(r, value, fs);
     return r;
 }
-void appendCurrToStr(std::string&, Currency, const FormatSettings&) {}
+
+void appendCurrToStr(std::string& out, Currency value, const FormatSettings& fs) {
+    std::int64_t raw = value.raw();
+    std::uint64_t u =
+        raw < 0 ? 0 - static_cast<std::uint64_t>(raw) : static_cast<std::uint64_t>(raw);
+    if (raw < 0) out += '-';
+    appendUnsigned(out, u / 10000);
+    auto frac = static_cast<unsigned>(u % 10000);
+    if (frac == 0) return;
+    out += fs.decimalSeparator;
+    int digits = 4;
+    while (frac % 10 == 0) {
+        frac /= 10;
+        --digits;
+    }
+    appendUnsigned(out, frac, digits);
+}
+
 std::string currToStr(Currency value, const FormatSettings& fs) {
     std::string r;
     appendCurrToStr(r, value, fs);
     return r;
 }
-void appendCurrencyText(std::string&, Currency, int, int, const FormatSettings&) {}
+
+namespace {
+
+void appendCurrencyDecimal(std::string& out, Decimal d, int digits, int precision,
+                           const FormatSettings& fs) {
+    if (digits < 0) digits = 0;
+    if (digits > 4) digits = 4;
+    if (precision < 1) precision = 1;
+    int keep = d.exp + digits;
+    detail::roundDigits(d, keep < precision ? keep : precision);
+    bool negative = d.neg && !d.isZero();
+    static constexpr const char* positive[4] = {"$1", "1$", "$ 1", "1 $"};
+    static constexpr const char* negativeLayouts[16] = {
+        "($1)", "-$1",  "$-1",  "$1-",  "(1$)", "-1$",  "1-$",   "1$-",
+        "-1 $", "-$ 1", "1 $-", "$ 1-", "$ -1", "1- $", "($ 1)", "(1 $)"};
+    const char* layout;
+    if (negative)
+        layout =
+            negativeLayouts[fs.negCurrFormat >= 0 && fs.negCurrFormat < 16 ? fs.negCurrFormat : 1];
+    else
+        layout = positive[fs.currencyFormat >= 0 && fs.currencyFormat < 4 ? fs.currencyFormat : 0];
+    for (const char* p = layout; *p; ++p) {
+        if (*p == '$')
+            out += fs.currencyString;
+        else if (*p == '1')
+            appendPlain(out, d, fs.decimalSeparator, fs.thousandSeparator, digits);
+        else
+            out += *p;
+    }
+}
+
+} // namespace
+
+void appendCurrencyText(std::string& out, Currency value, int digits, int precision,
+                        const FormatSettings& fs) {
+    appendCurrencyDecimal(out, detail::decimalFromCurrency(value), digits, precision, fs);
+}
+
 std::string currencyText(Currency value, int digits, int precision, const FormatSettings& fs) {
     std::string r;
     appendCurrencyText(r, value, digits, precision, fs);
     return r;
 }
-void appendCurrencyText(std::string&, double, int, int, const FormatSettings&) {}
+
+void appendCurrencyText(std::string& out, double value, int digits, int precision,
+                        const FormatSettings& fs) {
+    if (appendNonFinite(out, value)) return;
+    appendCurrencyDecimal(out, detail::decimalFromDouble(value, 15), digits, precision, fs);
+}
+
 std::string currencyText(double value, int digits, int precision, const FormatSettings& fs) {
     std::string r;
     appendCurrencyText(r, value, digits, precision, fs);
     return r;
 }
-void appendIntToStr(std::string&, std::int64_t) {}
+
+void appendIntToStr(std::string& out, std::int64_t value) {
+    if (value < 0) out += '-';
+    appendUnsigned(out, value < 0 ? 0 - static_cast<std::uint64_t>(value)
+                                  : static_cast<std::uint64_t>(value));
+}
+
 std::string intToStr(std::int64_t value) {
     std::string r;
     appendIntToStr(r, value);
     return r;
 }
-void appendFormatDateTime(std::string&, std::string_view, TDateTime, const FormatSettings&) {}
+
+// --- date-time format patterns -----------------------------------------
+
+namespace {
+
+inline char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
+bool startsWithNoCase(std::string_view s, std::size_t i, std::string_view word) {
+    if (i + word.size() > s.size()) return false;
+    for (std::size_t k = 0; k < word.size(); ++k)
+        if (lower(s[i + k]) != word[k]) return false;
+    return true;
+}
+
+bool usesTwelveHours(std::string_view p) {
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        if (std::size_t q = quotedLength(p, i)) {
+            i += q - 1;
+            continue;
+        }
+        if (startsWithNoCase(p, i, "am/pm") || startsWithNoCase(p, i, "a/p") ||
+            startsWithNoCase(p, i, "ampm"))
+            return true;
+    }
+    return false;
+}
+
+struct DateTimeWriter {
+    std::string& out;
+    const FormatSettings& fs;
+    DateParts date;
+    TimeParts time;
+    int dow; // 1 = Sunday
+
+    void two(int v) {
+        out += static_cast<char>('0' + v / 10 % 10);
+        out += static_cast<char>('0' + v % 10);
+    }
+    void num(int v, bool padded) {
+        if (padded)
+            two(v);
+        else
+            appendUnsigned(out, static_cast<std::uint64_t>(v));
+    }
+
+    void write(std::string_view p, int depth) {
+        if (depth > 3) return; // a format that names itself
+        const bool twelve = usesTwelveHours(p);
+        bool afterHour = false;
+        for (std::size_t i = 0; i < p.size();) {
+            if (std::size_t q = quotedLength(p, i)) {
+                std::size_t inner = q >= 2 && p[i + q - 1] == p[i] ? q - 2 : q - 1;
+                out.append(p.substr(i + 1, inner));
+                i += q;
+                continue;
+            }
+            char c = lower(p[i]);
+            std::size_t run = 1;
+            while (i + run < p.size() && lower(p[i + run]) == c)
+                ++run;
+            switch (c) {
+            case 'c':
+                write(fs.shortDateFormat, depth + 1);
+                if (time.hour || time.minute || time.second || time.msec) {
+                    out += ' ';
+                    write(fs.longTimeFormat, depth + 1);
+                }
+                i += 1;
+                afterHour = false;
+                continue;
+            case 'd':
+                if (run > 6) run = 6;
+                if (run <= 2)
+                    num(date.day, run == 2);
+                else if (run == 3)
+                    out += fs.shortDayNames[static_cast<std::size_t>(dow - 1)];
+                else if (run == 4)
+                    out += fs.longDayNames[static_cast<std::size_t>(dow - 1)];
+                else
+                    write(run == 5 ? fs.shortDateFormat : fs.longDateFormat, depth + 1);
+                i += run;
+                afterHour = false;
+                continue;
+            case 'm':
+                if (run > 4) run = 4;
+                if (afterHour && run <= 2)
+                    num(time.minute, run == 2);
+                else if (run <= 2)
+                    num(date.month, run == 2);
+                else
+                    out += (run == 3 ? fs.shortMonthNames
+                                     : fs.longMonthNames)[static_cast<std::size_t>(date.month - 1)];
+                i += run;
+                afterHour = false;
+                continue;
+            case 'y':
+                if (run <= 2)
+                    two(date.year % 100);
+                else
+                    appendUnsigned(out, static_cast<std::uint64_t>(date.year), 4);
+                i += run;
+                afterHour = false;
+                continue;
+            case 'h': {
+                if (run > 2) run = 2;
+                int h = time.hour;
+                if (twelve) {
+                    h %= 12;
+                    if (h == 0) h = 12;
+                }
+                num(h, run == 2);
+                i += run;
+                afterHour = true;
+                continue;
+            }
+            case 'n':
+            case 's':
+                if (run > 2) run = 2;
+                num(c == 'n' ? time.minute : time.second, run == 2);
+                i += run;
+                afterHour = false;
+                continue;
+            case 'z':
+                if (run >= 3) {
+                    appendUnsigned(out, static_cast<std::uint64_t>(time.msec), 3);
+                    run = 3;
+                } else {
+                    appendUnsigned(out, static_cast<std::uint64_t>(time.msec));
+                    run = 1;
+                }
+                i += run;
+                afterHour = false;
+                continue;
+            case 't':
+                if (run > 2) run = 2;
+                write(run == 1 ? fs.shortTimeFormat : fs.longTimeFormat, depth + 1);
+                i += run;
+                afterHour = false;
+                continue;
+            case 'a': {
+                bool pm = time.hour >= 12;
+                if (startsWithNoCase(p, i, "am/pm")) {
+                    // The case of the pattern's own letters is kept.
+                    const char* src = pm ? "pm" : "am";
+                    std::size_t at = pm ? i + 3 : i;
+                    for (int k = 0; k < 2; ++k)
+                        out += p[at + k] >= 'a' ? src[k] : static_cast<char>(src[k] - 32);
+                    i += 5;
+                } else if (startsWithNoCase(p, i, "a/p")) {
+                    char l = pm ? p[i + 2] : p[i];
+                    out += l;
+                    i += 3;
+                } else if (startsWithNoCase(p, i, "ampm")) {
+                    out += pm ? fs.timePMString : fs.timeAMString;
+                    i += 4;
+                } else {
+                    out += p[i];
+                    i += 1;
+                }
+                continue;
+            }
+            case '/':
+                out += fs.dateSeparator;
+                i += 1;
+                continue;
+            case ':':
+                out += fs.timeSeparator;
+                i += 1;
+                continue;
+            default:
+                out += p[i];
+                i += 1;
+                continue;
+            }
+        }
+    }
+};
+
+} // namespace
+
+void appendFormatDateTime(std::string& out, std::string_view pattern, TDateTime value,
+                          const FormatSettings& fs) {
+    if (!isValidDateTime(value)) return;
+    DateTimeWriter w{out, fs, {}, {}, dayOfWeek(value)};
+    decodeDateTime(value, w.date, w.time);
+    w.write(pattern.empty() ? std::string_view("c") : pattern, 0);
+}
+
 std::string formatDateTime(std::string_view pattern, TDateTime value, const FormatSettings& fs) {
     std::string r;
     appendFormatDateTime(r, pattern, value, fs);
     return r;
 }
+
 std::string dateToStr(TDateTime value, const FormatSettings& fs) {
     return formatDateTime(fs.shortDateFormat, value, fs);
 }
+
 std::string timeToStr(TDateTime value, const FormatSettings& fs) {
     return formatDateTime(fs.longTimeFormat, value, fs);
 }
+
 std::string dateTimeToStr(TDateTime value, const FormatSettings& fs) {
     return formatDateTime("c", value, fs);
 }

@@ -88,7 +88,8 @@ std::string intToStr(std::int64_t value);
 ///   h hh     hour (12-hour clock when an am/pm letter is in the pattern)
 ///   n nn     minute;  s ss second;  z zzz  milliseconds (zzz with leading zeros)
 ///   t tt     short / long time format
-///   am/pm    the regional AM or PM text; a/p "a" or "p"; ampm the regional text
+///   am/pm    "am" or "pm", a/p "a" or "p", each letter in the case written;
+///   ampm     the regional AM or PM text
 ///   /  :     the regional date / time separator
 ///   "x" 'x'  literal text; any other character is literal too
 /// An empty pattern behaves as "c". Values outside years 1..9999 give "".

@@ -270,7 +270,12 @@ FormatSettings localeSettings(const char* localeName) {
 
     std::string dec = toLatin1(lc->decimal_point ? lc->decimal_point : ".", utf8);
     if (!dec.empty()) fs.decimalSeparator = dec[0];
-    std::string thou = toLatin1(lc->thousands_sep ? lc->thousands_sep : "", utf8, ' ');
+    // Several locales group money but leave plain numbers ungrouped; the
+    // program shows both the same way, so the money separator stands in.
+    const char* thouSrc = lc->thousands_sep && *lc->thousands_sep ? lc->thousands_sep
+                          : lc->mon_thousands_sep                 ? lc->mon_thousands_sep
+                                                                  : "";
+    std::string thou = toLatin1(thouSrc, utf8, ' ');
     fs.thousandSeparator = thou.empty() ? '\0' : thou[0];
     if (fs.thousandSeparator == fs.decimalSeparator) fs.thousandSeparator = '\0';
 
