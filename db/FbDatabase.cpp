@@ -582,19 +582,25 @@ void TFbDatabase::SetClientLib(TFbClientLib value) {
 void TFbDatabase::ExecuteImmediate(const std::string& sql) {
     CheckActive();
     TFbTransaction& tr = *internalTransaction_;
-    if (!tr.Active()) tr.StartTransaction();
+    bool startedHere = !tr.Active();
+    if (startedHere) tr.StartTransaction();
     try {
         tr.Call(FbApi().isc_dsql_execute_immediate(
             StatusVector(), &handle_, tr.Handle(), 0, sql.c_str(),
             static_cast<unsigned short>(sqlDialect_), nullptr));
     } catch (...) {
         try {
-            tr.Rollback();
+            if (startedHere) tr.Rollback();
         } catch (...) {
         }
         throw;
     }
-    tr.Commit();
+    // Someone else's catalog work may be running in the internal
+    // transaction: keep it alive for them.
+    if (startedHere)
+        tr.Commit();
+    else
+        tr.CommitRetaining();
 }
 
 void TFbDatabase::CreateDatabase(const std::string& sql, int dialect) {
@@ -673,7 +679,7 @@ TFbTransaction::TFbTransaction() {
 
 TFbTransaction::~TFbTransaction() {
     try {
-        if (Active()) EndTransaction(defaultAction_, true);
+        CloseForced();
     } catch (...) {
     }
     for (size_t i = 0; i < clients_.size(); ++i)
@@ -838,7 +844,13 @@ void TFbTransaction::SetActive(bool value) {
 }
 
 void TFbTransaction::CloseForced() {
-    if (Active()) EndTransaction(defaultAction_, true);
+    if (!Active()) return;
+    // A forced end must leave the transaction inactive (its connection is
+    // about to go), so a retaining default ends as its plain counterpart.
+    TTransactionAction action = defaultAction_;
+    if (action == TACommitRetaining) action = TACommit;
+    if (action == TARollbackRetaining) action = TARollback;
+    EndTransaction(action, true);
 }
 
 void TFbTransaction::EndOnClientRequest() {

@@ -170,12 +170,18 @@ public:
     bool AllowStreamedConnected() const { return allowStreamedConnected_; }
     void SetAllowStreamedConnected(bool value) { allowStreamedConnected_ = value; }
 
+    /// Tracing selection (a bit set); nothing in this program traces.
+    unsigned TraceFlags() const { return traceFlags_; }
+    void SetTraceFlags(unsigned flags) { traceFlags_ = flags; }
+
     /// Fills `names` with the table names (trailing blanks removed), in the
     /// server's order; views never, system tables only when asked.
     void ListTableNames(std::vector<std::string>& names, bool includeSystemTables = false);
 
     /// Runs one statement without parameters or results (DDL, CREATE USER,
-    /// ...) in the internal transaction and commits it.
+    /// ...) in the internal transaction and commits it (retaining, when the
+    /// internal transaction was already active). Client error 15 when not
+    /// connected; the server's refusal as EFbFirebirdError.
     void ExecuteImmediate(const std::string& sql);
 
     /// Creates the database named by `sql` ("CREATE DATABASE '...' ...")
@@ -233,6 +239,7 @@ private:
     bool idle_ = false;
     TFbClientLib clientLib_ = clAutoDetect;
     bool allowStreamedConnected_ = true;
+    unsigned traceFlags_ = 0;
 };
 
 /// One client transaction spanning the connections registered with it.
@@ -265,7 +272,8 @@ public:
     void CheckInTransaction();
     /// Client error 19 when active.
     void CheckNotInTransaction() const;
-    /// If active, ends with DefaultAction, forced (no ending mark).
+    /// If active, ends with DefaultAction, forced; a retaining DefaultAction
+    /// ends as plain commit or rollback, so the transaction is inactive after.
     void CloseForced();
     /// A dataset that started the transaction asks for its end: nothing
     /// while an end is running or when inactive, else DefaultAction, not forced.

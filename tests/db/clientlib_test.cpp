@@ -122,6 +122,20 @@ TEST_F(ClientLibrary, ALibraryWithoutRollbackRetainingLoadsAsVersion5WithSubstit
     }
 }
 
+TEST_F(ClientLibrary, WithoutFbInterpretTheClassicInterpreterComposesTheMessage) {
+    SetClientLibraryName(FBSTUB5_PATH);
+    ASSERT_TRUE(LoadClientLibrary());
+    setStatus({isc_arg_gds, isc_no_priv, isc_arg_string, text("first."), isc_arg_gds, isc_random,
+               isc_arg_string, text("second."), isc_arg_end});
+    try {
+        RaiseServerError();
+    } catch (const EFbFirebirdPermissionError& e) {
+        EXPECT_EQ(std::string(e.what()), "first.\r\nsecond");
+        EXPECT_EQ(e.SQLCode(), -551);
+        EXPECT_EQ(e.IBErrorCode(), isc_no_priv);
+    }
+}
+
 TEST_F(ClientLibrary, ALibraryMissingARequiredEntryPointIsNotBound) {
     SetClientLibraryName(FBSTUB_INCOMPLETE_PATH);
     try {

@@ -206,6 +206,14 @@ TEST_F(Transaction, ADatasetsRequestToEndIsIgnoredDuringAnExplicitEnd) {
     EXPECT_EQ(committedRows(), 1);
 }
 
+TEST_F(Transaction, ClosingTheConnectionEndsEvenARetainingDefault) {
+    transacao.SetDefaultAction(TACommitRetaining);
+    insert(1);
+    conexao.Close();
+    EXPECT_FALSE(transacao.Active());
+    EXPECT_EQ(dbtest::countRows(path, "T"), 1);
+}
+
 TEST_F(Transaction, AFailedCommitLeavesItActiveAndClearsTheEndingMark) {
     Log log;
     Recorder tabela("tabela", log);
