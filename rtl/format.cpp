@@ -154,9 +154,10 @@ struct Section {
 };
 
 // Length of a quoted literal starting at `i` (the quote included), or 0.
-std::size_t quotedLength(std::string_view s, std::size_t i) {
+inline std::size_t quotedLength(std::string_view s, std::size_t i) {
     char q = s[i];
-    if (q != '"' && q != '\'') return 0;
+    if (q != '"' && q != '\'') [[likely]]
+        return 0;
     std::size_t j = s.find(q, i + 1);
     return j == std::string_view::npos ? s.size() - i : j - i + 1;
 }
