@@ -1,0 +1,63 @@
+// The statement texts a table generates, by dialect, filter and order.
+#include "db/FbTable.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct SelectCase {
+    const char* story;
+    int dialect;
+    const char* table;
+    const char* filter;
+    bool filtered;
+    const char* order;
+    const char* expected;
+};
+
+TEST(SelectText, LinesByDialectFilterAndOrder) {
+    const SelectCase cases[] = {
+        {"dialect 3 with a key", 3, "CLIENTES", "", false, "ID",
+         "select \"CLIENTES\".*, RDB$DB_KEY as FB_INTERNAL_DBKEY from \"CLIENTES\"\r\n"
+         " order by \"ID\""},
+        {"no key: one line", 3, "CLIENTES", "", false, "",
+         "select \"CLIENTES\".*, RDB$DB_KEY as FB_INTERNAL_DBKEY from \"CLIENTES\""},
+        {"filter without Filtered is left out", 3, "T", "A = 1", false, "",
+         "select \"T\".*, RDB$DB_KEY as FB_INTERNAL_DBKEY from \"T\""},
+        {"Filtered with an empty filter adds nothing", 3, "T", "", true, "",
+         "select \"T\".*, RDB$DB_KEY as FB_INTERNAL_DBKEY from \"T\""},
+        {"filter kept as given, line breaks too", 3, "T", "A = 1\r\n AND B = 2", true, "A;B",
+         "select \"T\".*, RDB$DB_KEY as FB_INTERNAL_DBKEY from \"T\"\r\n"
+         " where A = 1\r\n AND B = 2\r\n order by \"A\", \"B\""},
+        {"dialect 3 keeps case and blanks", 3, "Vendas 2024", "", false, "Id",
+         "select \"Vendas 2024\".*, RDB$DB_KEY as FB_INTERNAL_DBKEY from \"Vendas 2024\"\r\n"
+         " order by \"Id\""},
+        {"dialect 1 upper-cases and quotes nothing", 1, " clientes ", "id > 2", true, "id;nome",
+         "select CLIENTES.*, RDB$DB_KEY as FB_INTERNAL_DBKEY from CLIENTES\r\n"
+         " where id > 2\r\n order by ID, NOME"},
+    };
+    for (const SelectCase& c : cases)
+        EXPECT_EQ(FbTableSelectSQL(c.dialect, c.table, c.filter, c.filtered, c.order), c.expected)
+            << c.story;
+}
+
+TEST(SelectText, OrderTextFromAFieldList) {
+    EXPECT_EQ(FbTableOrderText(3, ""), "");
+    EXPECT_EQ(FbTableOrderText(3, "B;A"), "\"B\", \"A\"");
+    EXPECT_EQ(FbTableOrderText(1, " b;a "), "B, A");
+}
+
+TEST(SelectText, ModificationStatementsOverTheWritableFields) {
+    const std::vector<std::string> fields{"ID", "Nome"};
+    EXPECT_EQ(FbTableRefreshSQL(3, "T"), "select \"T\".*, RDB$DB_KEY as FB_INTERNAL_DBKEY from "
+                                         "\"T\" where RDB$DB_KEY = :FB_INTERNAL_DBKEY");
+    EXPECT_EQ(FbTableDeleteSQL(3, "T"), "delete from \"T\" where RDB$DB_KEY = :FB_INTERNAL_DBKEY");
+    EXPECT_EQ(FbTableInsertSQL(3, "T", fields),
+              "insert into \"T\" (\"ID\", \"Nome\") values (:\"ID\", :\"Nome\")");
+    EXPECT_EQ(FbTableModifySQL(3, "T", fields),
+              "update \"T\" set \"ID\" = :\"ID\", \"Nome\" = :\"Nome\" where RDB$DB_KEY = "
+              ":FB_INTERNAL_DBKEY");
+    EXPECT_EQ(FbTableInsertSQL(1, "t", {"a"}), "insert into T (A) values (:A)");
+}
+
+} // namespace
