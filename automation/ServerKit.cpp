@@ -1,0 +1,44 @@
+#include "automation/ServerKit.h"
+
+namespace automation::kit {
+
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x -= 32;
+        if (y >= 'a' && y <= 'z') y -= 32;
+        if (x != y) return false;
+    }
+    return true;
+}
+
+void unknownName(std::string_view object, std::string_view name) {
+    throw EOleError("Nome desconhecido: o objeto " + std::string(object) +
+                    " n\xe3o tem o membro '" + std::string(name) + "'");
+}
+
+void badParamCount(std::string_view name) {
+    throw EOleError("N\xfamero de par\xe2metros inv\xe1lido em '" + std::string(name) + "'");
+}
+
+void disconnected() {
+    throw EOleError("O objeto invocado foi desconectado de seus clientes");
+}
+
+void noSuchMember() { throw EOleError("O membro requisitado da cole\xe7\xe3o n\xe3o existe."); }
+
+void readOrCall(std::string_view name, Invoke kind, std::size_t nargs, std::size_t min,
+                std::size_t max) {
+    if (kind == Invoke::Put)
+        throw EOleError("'" + std::string(name) + "' n\xe3o aceita atribui\xe7\xe3o");
+    if (nargs < min || nargs > max) badParamCount(name);
+}
+
+void assignment(std::string_view name, Invoke kind, std::size_t nargs) {
+    if (kind != Invoke::Put)
+        throw EOleError("'" + std::string(name) + "' s\xf3 aceita atribui\xe7\xe3o");
+    if (nargs != 1) badParamCount(name);
+}
+
+} // namespace automation::kit

@@ -1,0 +1,510 @@
+// The built-in "Word.Application": the documents, page setup, one table per
+// document over its range, auto-format, cell text, and SaveAs writing a
+// WordprocessingML package. Only the members a table export uses exist;
+// anything else fails with the name in the message.
+#include "automation/Ooxml.h"
+#include "automation/RegionalText.h"
+#include "automation/ServerKit.h"
+#include "automation/Servers.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <zip.h>
+
+namespace automation {
+
+namespace {
+
+using kit::sameName;
+
+struct WordTable {
+    int rows = 0;
+    int cols = 0;
+    std::vector<std::string> cells; // row-major, Latin-1
+    // Format, borders, shading, font, colour, heading rows, last row, first
+    // column, last column, autofit; Word's defaults until AutoFormat is called.
+    std::array<int, 10> format{0, 1, 1, 1, 1, 1, 0, 1, 0, 1};
+    std::string& cell(int r, int c) { return cells[index(r, c)]; }
+    const std::string& cell(int r, int c) const { return cells[index(r, c)]; }
+    std::size_t index(int r, int c) const {
+        return (r - 1) * static_cast<std::size_t>(cols) + (c - 1);
+    }
+};
+
+struct WordDocument {
+    int orientation = 0; // 0 portrait, 1 landscape
+    std::shared_ptr<WordTable> table;
+    bool closed = false;
+    std::string savedAs;
+};
+
+struct WordState {
+    bool quit = false;
+    bool visible = true;
+    std::vector<std::shared_ptr<WordDocument>> documents; // open ones; the last is active
+
+    void check() const {
+        if (quit) kit::disconnected();
+    }
+};
+
+using StatePtr = std::shared_ptr<WordState>;
+using DocPtr = std::shared_ptr<WordDocument>;
+
+void checkDoc(const StatePtr& st, const DocPtr& d) {
+    st->check();
+    if (d->closed) throw EOleError("O objeto foi exclu\xeddo.");
+}
+
+void saveDocx(const WordDocument& doc, const std::string& path);
+
+// A range: the whole document's, or one cell's.
+class RangeObject : public Dispatch {
+public:
+    RangeObject(StatePtr st, DocPtr doc, std::shared_ptr<WordTable> t = {}, int row = 0, int col = 0)
+        : st_(std::move(st)), doc_(std::move(doc)), table_(std::move(t)), row_(row), col_(col) {}
+
+    bool isDocumentRange(const DocPtr& d) const { return !table_ && doc_ == d; }
+
+    Variant invoke(std::string_view name, Invoke kind, std::span<const Variant> args) override;
+
+private:
+    StatePtr st_;
+    DocPtr doc_;
+    std::shared_ptr<WordTable> table_;
+    int row_, col_;
+};
+
+class CellObject : public Dispatch {
+public:
+    CellObject(StatePtr st, DocPtr d, std::shared_ptr<WordTable> t, int r, int c)
+        : st_(std::move(st)), doc_(std::move(d)), table_(std::move(t)), row_(r), col_(c) {}
+
+    Variant invoke(std::string_view name, Invoke kind, std::span<const Variant> args) override {
+        checkDoc(st_, doc_);
+        if (sameName(name, "Range")) {
+            kit::readOrCall(name, kind, args.size(), 0, 0);
+            return DispatchPtr(std::make_shared<RangeObject>(st_, doc_, table_, row_, col_));
+        }
+        kit::unknownName("Cell", name);
+    }
+
+private:
+    StatePtr st_;
+    DocPtr doc_;
+    std::shared_ptr<WordTable> table_;
+    int row_, col_;
+};
+
+class TableObject : public Dispatch {
+public:
+    TableObject(StatePtr st, DocPtr d, std::shared_ptr<WordTable> t)
+        : st_(std::move(st)), doc_(std::move(d)), table_(std::move(t)) {}
+
+    Variant invoke(std::string_view name, Invoke kind, std::span<const Variant> args) override {
+        checkDoc(st_, doc_);
+        if (doc_->table != table_) throw EOleError("O objeto foi exclu\xeddo.");
+        if (sameName(name, "Cell")) {
+            kit::readOrCall(name, kind, args.size(), 2, 2);
+            int r = args[0].toInt32(), c = args[1].toInt32();
+            if (r < 1 || r > table_->rows || c < 1 || c > table_->cols) kit::noSuchMember();
+            return DispatchPtr(std::make_shared<CellObject>(st_, doc_, table_, r, c));
+        }
+        if (sameName(name, "AutoFormat")) {
+            kit::readOrCall(name, kind, args.size(), 0, 10);
+            for (std::size_t i = 0; i < args.size(); ++i)
+                if (!args[i].isEmpty()) table_->format[i] = args[i].toInt32();
+            return {};
+        }
+        if (sameName(name, "UpdateAutoFormat")) {
+            // The format is laid out when the document is saved, so there is
+            // nothing to bring up to date.
+            kit::readOrCall(name, kind, args.size(), 0, 0);
+            return {};
+        }
+        kit::unknownName("Table", name);
+    }
+
+private:
+    StatePtr st_;
+    DocPtr doc_;
+    std::shared_ptr<WordTable> table_;
+};
+
+class TablesObject : public Dispatch {
+public:
+    TablesObject(StatePtr st, DocPtr d) : st_(std::move(st)), doc_(std::move(d)) {}
+
+    Variant invoke(std::string_view name, Invoke kind, std::span<const Variant> args) override {
+        checkDoc(st_, doc_);
+        if (sameName(name, "Item")) {
+            kit::readOrCall(name, kind, args.size(), 1, 1);
+            if (args[0].toInt32() != 1 || !doc_->table) kit::noSuchMember();
+            return DispatchPtr(std::make_shared<TableObject>(st_, doc_, doc_->table));
+        }
+        if (sameName(name, "Add")) {
+            kit::readOrCall(name, kind, args.size(), 3, 5);
+            auto range = args[0].kind() == Variant::Kind::Object
+                             ? std::dynamic_pointer_cast<RangeObject>(args[0].object())
+                             : nullptr;
+            if (!range || !range->isDocumentRange(doc_))
+                throw EOleError("Tables.Add: o intervalo informado n\xe3o \xe9 o do documento");
+            int rows = args[1].toInt32(), cols = args[2].toInt32();
+            if (cols < 1 || cols > 63) throw EOleError("O n\xfamero deve estar entre 1 e 63.");
+            if (rows < 1) throw EOleError("O n\xfamero de linhas deve ser pelo menos 1.");
+            // The range covers the whole document, so the new table replaces
+            // whatever it held.
+            auto t = std::make_shared<WordTable>();
+            t->rows = rows;
+            t->cols = cols;
+            t->cells.resize(static_cast<std::size_t>(rows) * cols);
+            doc_->table = t;
+            return DispatchPtr(std::make_shared<TableObject>(st_, doc_, t));
+        }
+        kit::unknownName("Tables", name);
+    }
+
+private:
+    StatePtr st_;
+    DocPtr doc_;
+};
+
+Variant RangeObject::invoke(std::string_view name, Invoke kind, std::span<const Variant> args) {
+    checkDoc(st_, doc_);
+    if (!table_ && sameName(name, "Tables")) {
+        kit::readOrCall(name, kind, args.size(), 0, 0);
+        return DispatchPtr(std::make_shared<TablesObject>(st_, doc_));
+    }
+    if (table_ && sameName(name, "InsertAfter")) {
+        kit::readOrCall(name, kind, args.size(), 1, 1);
+        if (doc_->table != table_) throw EOleError("O objeto foi exclu\xeddo.");
+        table_->cell(row_, col_) += regionalText(args[0]);
+        return {};
+    }
+    kit::unknownName("Range", name);
+}
+
+class PageSetupObject : public Dispatch {
+public:
+    PageSetupObject(StatePtr st, DocPtr d) : st_(std::move(st)), doc_(std::move(d)) {}
+
+    Variant invoke(std::string_view name, Invoke kind, std::span<const Variant> args) override {
+        checkDoc(st_, doc_);
+        if (sameName(name, "Orientation")) {
+            kit::assignment(name, kind, args.size());
+            int o = args[0].toInt32();
+            if (o != 0 && o != 1) throw EOleError("Valor fora do intervalo");
+            doc_->orientation = o;
+            return {};
+        }
+        kit::unknownName("PageSetup", name);
+    }
+
+private:
+    StatePtr st_;
+    DocPtr doc_;
+};
+
+class DocumentObject : public Dispatch {
+public:
+    DocumentObject(StatePtr st, DocPtr d) : st_(std::move(st)), doc_(std::move(d)) {}
+
+    Variant invoke(std::string_view name, Invoke kind, std::span<const Variant> args) override {
+        checkDoc(st_, doc_);
+        if (sameName(name, "PageSetup")) {
+            kit::readOrCall(name, kind, args.size(), 0, 0);
+            return DispatchPtr(std::make_shared<PageSetupObject>(st_, doc_));
+        }
+        if (sameName(name, "Tables")) {
+            kit::readOrCall(name, kind, args.size(), 0, 0);
+            return DispatchPtr(std::make_shared<TablesObject>(st_, doc_));
+        }
+        if (sameName(name, "Range")) {
+            kit::readOrCall(name, kind, args.size(), 0, 0);
+            return DispatchPtr(std::make_shared<RangeObject>(st_, doc_));
+        }
+        if (sameName(name, "SaveAs")) {
+            kit::readOrCall(name, kind, args.size(), 1, 1);
+            const std::string& path = args[0].text();
+            if (path.empty()) throw EOleError("Nome de arquivo inv\xe1lido");
+            saveDocx(*doc_, path);
+            doc_->savedAs = path;
+            return {};
+        }
+        if (sameName(name, "Close")) {
+            kit::readOrCall(name, kind, args.size(), 0, 1);
+            if (!args.empty() && args[0].toBool()) {
+                if (doc_->savedAs.empty())
+                    throw EOleError("O documento nunca foi salvo; use SaveAs");
+                saveDocx(*doc_, doc_->savedAs);
+            }
+            doc_->closed = true;
+            std::erase(st_->documents, doc_);
+            return {};
+        }
+        kit::unknownName("Document", name);
+    }
+
+private:
+    StatePtr st_;
+    DocPtr doc_;
+};
+
+class DocumentsObject : public Dispatch {
+public:
+    explicit DocumentsObject(StatePtr st) : st_(std::move(st)) {}
+
+    Variant invoke(std::string_view name, Invoke kind, std::span<const Variant> args) override {
+        st_->check();
+        if (sameName(name, "Add")) {
+            kit::readOrCall(name, kind, args.size(), 0, 0);
+            auto d = std::make_shared<WordDocument>();
+            st_->documents.push_back(d);
+            return DispatchPtr(std::make_shared<DocumentObject>(st_, d));
+        }
+        kit::unknownName("Documents", name);
+    }
+
+private:
+    StatePtr st_;
+};
+
+class WordApplication : public ServerApplication {
+public:
+    WordApplication() : st_(std::make_shared<WordState>()) {}
+
+    bool hasQuit() const override { return st_->quit; }
+
+    Variant invoke(std::string_view name, Invoke kind, std::span<const Variant> args) override {
+        st_->check();
+        if (sameName(name, "Visible")) {
+            kit::assignment(name, kind, args.size());
+            st_->visible = args[0].toBool();
+            return {};
+        }
+        if (sameName(name, "Documents")) {
+            kit::readOrCall(name, kind, args.size(), 0, 0);
+            return DispatchPtr(std::make_shared<DocumentsObject>(st_));
+        }
+        if (sameName(name, "ActiveDocument")) {
+            kit::readOrCall(name, kind, args.size(), 0, 0);
+            if (st_->documents.empty())
+                throw EOleError(
+                    "Este comando n\xe3o est\xe1 dispon\xedvel porque n\xe3o h\xe1 documentos "
+                    "abertos.");
+            return DispatchPtr(std::make_shared<DocumentObject>(st_, st_->documents.back()));
+        }
+        if (sameName(name, "Quit")) {
+            kit::readOrCall(name, kind, args.size(), 0, 0);
+            // Documents still open are dropped unsaved, as a quit without
+            // changes saved does.
+            for (auto& d : st_->documents)
+                d->closed = true;
+            st_->documents.clear();
+            st_->quit = true;
+            return {};
+        }
+        kit::unknownName("Application", name);
+    }
+
+private:
+    StatePtr st_;
+};
+
+// ---- the WordprocessingML package -------------------------------------------
+
+const char* const kContentTypes =
+    R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+    "\n"
+    R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+    R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
+    R"(<Default Extension="xml" ContentType="application/xml"/>)"
+    R"(<Override PartName="/word/document.xml" ContentType="application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"/>)"
+    R"(</Types>)";
+
+const char* const kRels =
+    R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+    "\n"
+    R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+    R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="word/document.xml"/>)"
+    R"(</Relationships>)";
+
+// A4, margins of 2.5 cm at the sides and 3 cm at top and bottom, in twips.
+constexpr int kShort = 11906, kLong = 16838, kSide = 1417, kTopBottom = 1701;
+
+class XmlSink {
+public:
+    explicit XmlSink(std::FILE* f) : f_(f) { buf_.reserve(1 << 16); }
+    XmlSink& operator<<(std::string_view s) {
+        buf_ += s;
+        if (buf_.size() >= (1 << 16)) flush();
+        return *this;
+    }
+    XmlSink& operator<<(int n) { return *this << std::string_view(std::to_string(n)); }
+    XmlSink& text(std::string_view latin1) {
+        ooxml::appendXmlText(buf_, latin1);
+        if (buf_.size() >= (1 << 16)) flush();
+        return *this;
+    }
+    void flush() {
+        if (!buf_.empty() && std::fwrite(buf_.data(), 1, buf_.size(), f_) != buf_.size())
+            throw EOleError("Erro ao gravar o documento");
+        buf_.clear();
+    }
+
+private:
+    std::FILE* f_;
+    std::string buf_;
+};
+
+// Cell text in runs: a line break inside the text becomes a break, a tab a
+// tab, as Word shows inserted text that holds them.
+void writeRuns(XmlSink& x, std::string_view text, bool bold) {
+    x << (bold ? "<w:r><w:rPr><w:b/></w:rPr>" : "<w:r>");
+    std::size_t start = 0;
+    auto flushText = [&](std::size_t end) {
+        if (end > start) {
+            x << "<w:t xml:space=\"preserve\">";
+            x.text(text.substr(start, end - start));
+            x << "</w:t>";
+        }
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\t' || c == '\r' || c == '\n') {
+            flushText(i);
+            if (c == '\t')
+                x << "<w:tab/>";
+            else if (!(c == '\n' && i > 0 && text[i - 1] == '\r'))
+                x << "<w:br/>";
+            start = i + 1;
+        }
+    }
+    flushText(text.size());
+    x << "</w:r>";
+}
+
+void writeDocument(const WordDocument& doc, std::FILE* f) {
+    XmlSink x(f);
+    x << R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+         "\n"
+         R"(<w:document xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:body>)";
+    const bool landscape = doc.orientation == 1;
+    const int textWidth = (landscape ? kLong : kShort) - 2 * kSide;
+    if (const WordTable* t = doc.table.get()) {
+        const auto& fm = t->format;
+        const bool formatted = fm[0] != 0;
+        const bool borders = formatted && fm[1] != 0;
+        const bool font = formatted && fm[3] != 0;
+        const bool heading = formatted && fm[5] != 0;
+        const bool lastRow = formatted && fm[6] != 0;
+        const bool firstCol = formatted && fm[7] != 0;
+        const bool lastCol = formatted && fm[8] != 0;
+        const bool autofit = fm[9] != 0;
+        const int colWidth = textWidth / t->cols;
+
+        x << R"(<w:tbl><w:tblPr><w:tblW w:w="0" w:type="auto"/>)";
+        if (borders) {
+            x << "<w:tblBorders>";
+            for (const char* side : {"top", "left", "bottom", "right", "insideH", "insideV"})
+                x << "<w:" << side << R"( w:val="single" w:sz="4" w:space="0" w:color="000000"/>)";
+            x << "</w:tblBorders>";
+        }
+        x << (autofit ? R"(<w:tblLayout w:type="autofit"/>)" : R"(<w:tblLayout w:type="fixed"/>)");
+        x << "</w:tblPr><w:tblGrid>";
+        for (int c = 0; c < t->cols; ++c)
+            x << R"(<w:gridCol w:w=")" << colWidth << R"("/>)";
+        x << "</w:tblGrid>";
+        for (int r = 1; r <= t->rows; ++r) {
+            const bool headRow = heading && r == 1;
+            x << (headRow ? "<w:tr><w:trPr><w:tblHeader/></w:trPr>" : "<w:tr>");
+            for (int c = 1; c <= t->cols; ++c) {
+                const bool bold = font && (headRow || (lastRow && r == t->rows && r > 1) ||
+                                           (firstCol && c == 1) || (lastCol && c == t->cols));
+                x << R"(<w:tc><w:tcPr><w:tcW w:w=")" << colWidth
+                  << R"(" w:type="dxa"/></w:tcPr><w:p>)";
+                const std::string& s = t->cell(r, c);
+                if (!s.empty()) writeRuns(x, s, bold);
+                x << "</w:p></w:tc>";
+            }
+            x << "</w:tr>";
+        }
+        x << "</w:tbl>";
+    }
+    // Word keeps a paragraph after a table and before the section end.
+    x << "<w:p/><w:sectPr><w:pgSz ";
+    if (landscape)
+        x << R"(w:w=")" << kLong << R"(" w:h=")" << kShort << R"(" w:orient="landscape"/>)";
+    else
+        x << R"(w:w=")" << kShort << R"(" w:h=")" << kLong << R"("/>)";
+    x << R"(<w:pgMar w:top=")" << kTopBottom << R"(" w:right=")" << kSide << R"(" w:bottom=")"
+      << kTopBottom << R"(" w:left=")" << kSide
+      << R"(" w:header="708" w:footer="708" w:gutter="0"/></w:sectPr></w:body></w:document>)";
+    x.flush();
+}
+
+struct ZipOwner {
+    zip_t* z = nullptr;
+    ~ZipOwner() {
+        if (z) zip_discard(z);
+    }
+};
+
+void addBuffer(zip_t* z, const char* name, const char* data) {
+    zip_source_t* src = zip_source_buffer(z, data, std::strlen(data), 0);
+    if (!src || zip_file_add(z, name, src, ZIP_FL_ENC_UTF_8) < 0) {
+        if (src) zip_source_free(src);
+        throw EOleError(std::string("Erro ao gravar o documento: ") + zip_strerror(z));
+    }
+}
+
+void saveDocx(const WordDocument& doc, const std::string& path) {
+    ooxml::PendingFile out(path);
+    // The body can be large, so it is staged in an anonymous temporary file
+    // rather than in memory; the archive takes the file over.
+    std::FILE* body = std::tmpfile();
+    if (!body) throw EOleError("Erro ao gravar o documento: sem arquivo tempor\xe1rio");
+    try {
+        writeDocument(doc, body);
+        std::fflush(body);
+    } catch (...) {
+        std::fclose(body);
+        throw;
+    }
+    ZipOwner zo;
+    int err = 0;
+    zo.z = zip_open(out.path().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+    if (!zo.z) {
+        std::fclose(body);
+        zip_error_t ze;
+        zip_error_init_with_code(&ze, err);
+        std::string msg = zip_error_strerror(&ze);
+        zip_error_fini(&ze);
+        throw EOleError("Erro ao gravar o documento: " + msg);
+    }
+    addBuffer(zo.z, "[Content_Types].xml", kContentTypes);
+    addBuffer(zo.z, "_rels/.rels", kRels);
+    zip_source_t* src = zip_source_filep(zo.z, body, 0, -1);
+    if (!src) {
+        std::fclose(body);
+        throw EOleError(std::string("Erro ao gravar o documento: ") + zip_strerror(zo.z));
+    }
+    if (zip_file_add(zo.z, "word/document.xml", src, ZIP_FL_ENC_UTF_8) < 0) {
+        zip_source_free(src);
+        throw EOleError(std::string("Erro ao gravar o documento: ") + zip_strerror(zo.z));
+    }
+    if (zip_close(zo.z) < 0)
+        throw EOleError(std::string("Erro ao gravar o documento: ") + zip_strerror(zo.z));
+    zo.z = nullptr;
+    out.commit();
+}
+
+} // namespace
+
+std::shared_ptr<ServerApplication> newWordApplication() {
+    return std::make_shared<WordApplication>();
+}
+
+} // namespace automation
