@@ -2,14 +2,15 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 namespace automation {
 
 namespace {
 
-[[noreturn]] void typeMismatch() { throw EOleError("Tipo incompat\xedvel"); }
+[[noreturn]] void typeMismatch() {
+    throw EOleError("Tipo incompat\xedvel");
+}
 
 std::string plainNumber(double d) {
     char buf[64];
@@ -98,7 +99,7 @@ bool Variant::toBool() const {
     case Kind::Double:
         return real() != 0.0;
     case Kind::Currency:
-        return currency().scaled != 0;
+        return currency().raw() != 0;
     case Kind::Text:
     case Kind::Object:
         break;
@@ -119,16 +120,15 @@ std::string Variant::describe() const {
     case Kind::Double:
         return "d:" + plainNumber(real());
     case Kind::Currency: {
-        std::int64_t s = currency().scaled;
+        // Fixed "." and no locale: the log must read the same everywhere.
+        std::int64_t s = currency().raw();
         std::uint64_t a = s < 0 ? 0 - static_cast<std::uint64_t>(s) : static_cast<std::uint64_t>(s);
         std::string out = (s < 0 ? "cy:-" : "cy:") + std::to_string(a / 10000);
         if (auto frac = a % 10000) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, ".%04u", static_cast<unsigned>(frac));
-            std::string f(buf);
+            std::string f = std::to_string(frac + 10000).substr(1);
             while (f.back() == '0')
                 f.pop_back();
-            out += f;
+            out += "." + f;
         }
         return out;
     }
@@ -138,9 +138,11 @@ std::string Variant::describe() const {
     return {};
 }
 
-Variant AutoObject::invoke(std::string_view name, Invoke kind, std::span<const Variant> args) const {
+Variant AutoObject::invoke(std::string_view name, Invoke kind,
+                           std::span<const Variant> args) const {
     if (!d_)
-        throw EOleError("Objeto de automa\xe7\xe3o n\xe3o atribu\xeddo ao chamar '" +
+        throw EOleError("Objeto de automa\xe7\xe3o n\xe3o atribu\xed"
+                        "do ao chamar '" +
                         std::string(name) + "'");
     return d_->invoke(name, kind, args);
 }

@@ -8,6 +8,8 @@
 // would bind Dispatch to IDispatch (GetIDsOfNames + Invoke) and the two entry
 // points to GetActiveObject / CoCreateInstance, and nothing above would change.
 // Texts are Latin-1 bytes, as everywhere below the UI edge.
+#include "rtl/currency.h"
+
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -29,13 +31,8 @@ public:
 class Dispatch;
 using DispatchPtr = std::shared_ptr<Dispatch>;
 
-/// A currency amount as a count of ten-thousandths (four fixed decimals).
-struct Currency {
-    std::int64_t scaled = 0;
-    static Currency fromScaled(std::int64_t v) { return Currency{v}; }
-    double toDouble() const { return static_cast<double>(scaled) / 10000.0; }
-    friend bool operator==(Currency, Currency) = default;
-};
+/// A currency amount: a count of ten-thousandths (four fixed decimals).
+using Currency = rtl::Currency;
 
 /// A value handed to or returned by an automation call.
 class Variant {

@@ -26,7 +26,9 @@ void disconnected() {
     throw EOleError("O objeto invocado foi desconectado de seus clientes");
 }
 
-void noSuchMember() { throw EOleError("O membro requisitado da cole\xe7\xe3o n\xe3o existe."); }
+void noSuchMember() {
+    throw EOleError("O membro requisitado da cole\xe7\xe3o n\xe3o existe.");
+}
 
 void readOrCall(std::string_view name, Invoke kind, std::size_t nargs, std::size_t min,
                 std::size_t max) {

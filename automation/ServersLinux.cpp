@@ -102,8 +102,8 @@ public:
         }
         if (result.kind() == Variant::Kind::Object && result.object()) {
             c.navigation = kind == Invoke::Get;
-            result = Variant(DispatchPtr(
-                std::make_shared<RecordingObject>(result.object(), member, log_)));
+            result = Variant(
+                DispatchPtr(std::make_shared<RecordingObject>(result.object(), member, log_)));
         }
         log_->calls.push_back(std::move(c));
         return result;

@@ -55,7 +55,9 @@ using DocPtr = std::shared_ptr<WordDocument>;
 
 void checkDoc(const StatePtr& st, const DocPtr& d) {
     st->check();
-    if (d->closed) throw EOleError("O objeto foi exclu\xeddo.");
+    if (d->closed)
+        throw EOleError("O objeto foi exclu\xed"
+                        "do.");
 }
 
 void saveDocx(const WordDocument& doc, const std::string& path);
@@ -63,7 +65,8 @@ void saveDocx(const WordDocument& doc, const std::string& path);
 // A range: the whole document's, or one cell's.
 class RangeObject : public Dispatch {
 public:
-    RangeObject(StatePtr st, DocPtr doc, std::shared_ptr<WordTable> t = {}, int row = 0, int col = 0)
+    RangeObject(StatePtr st, DocPtr doc, std::shared_ptr<WordTable> t = {}, int row = 0,
+                int col = 0)
         : st_(std::move(st)), doc_(std::move(doc)), table_(std::move(t)), row_(row), col_(col) {}
 
     bool isDocumentRange(const DocPtr& d) const { return !table_ && doc_ == d; }
@@ -105,7 +108,9 @@ public:
 
     Variant invoke(std::string_view name, Invoke kind, std::span<const Variant> args) override {
         checkDoc(st_, doc_);
-        if (doc_->table != table_) throw EOleError("O objeto foi exclu\xeddo.");
+        if (doc_->table != table_)
+            throw EOleError("O objeto foi exclu\xed"
+                            "do.");
         if (sameName(name, "Cell")) {
             kit::readOrCall(name, kind, args.size(), 2, 2);
             int r = args[0].toInt32(), c = args[1].toInt32();
@@ -179,7 +184,9 @@ Variant RangeObject::invoke(std::string_view name, Invoke kind, std::span<const 
     }
     if (table_ && sameName(name, "InsertAfter")) {
         kit::readOrCall(name, kind, args.size(), 1, 1);
-        if (doc_->table != table_) throw EOleError("O objeto foi exclu\xeddo.");
+        if (doc_->table != table_)
+            throw EOleError("O objeto foi exclu\xed"
+                            "do.");
         table_->cell(row_, col_) += regionalText(args[0]);
         return {};
     }
@@ -465,10 +472,13 @@ void saveDocx(const WordDocument& doc, const std::string& path) {
     // The body can be large, so it is staged in an anonymous temporary file
     // rather than in memory; the archive takes the file over.
     std::FILE* body = std::tmpfile();
+    off_t bodySize = 0;
     if (!body) throw EOleError("Erro ao gravar o documento: sem arquivo tempor\xe1rio");
     try {
         writeDocument(doc, body);
-        std::fflush(body);
+        if (std::fflush(body) != 0) throw EOleError("Erro ao gravar o documento");
+        bodySize = ftello(body);
+        std::rewind(body);
     } catch (...) {
         std::fclose(body);
         throw;
@@ -486,7 +496,7 @@ void saveDocx(const WordDocument& doc, const std::string& path) {
     }
     addBuffer(zo.z, "[Content_Types].xml", kContentTypes);
     addBuffer(zo.z, "_rels/.rels", kRels);
-    zip_source_t* src = zip_source_filep(zo.z, body, 0, -1);
+    zip_source_t* src = zip_source_filep(zo.z, body, 0, bodySize);
     if (!src) {
         std::fclose(body);
         throw EOleError(std::string("Erro ao gravar o documento: ") + zip_strerror(zo.z));

@@ -1,0 +1,306 @@
+// The built-in "Excel.Application": workbooks with one sheet, cells set on
+// the active sheet, and SaveAs writing an Office Open XML workbook through
+// libxlsxwriter. Only the members a sheet export uses exist; anything else
+// fails with the name in the message.
+#include "automation/Ooxml.h"
+#include "automation/ServerKit.h"
+#include "automation/Servers.h"
+
+#include "rtl/settings.h"
+
+#include <xlsxwriter.h>
+
+namespace automation {
+
+namespace {
+
+using kit::sameName;
+
+// The sheet's limits: 1,048,576 rows, 16,384 columns, 32,767 characters.
+constexpr int kMaxRows = 1048576, kMaxCols = 16384;
+constexpr std::size_t kMaxText = 32767;
+
+struct SheetCell {
+    enum class Kind : unsigned char { Blank, Text, Number, Money, Boolean };
+    Kind kind = Kind::Blank;
+    double number = 0;
+    std::string text;
+};
+
+struct Workbook {
+    std::vector<std::vector<SheetCell>> rows; // [row - 1][column - 1], grown on demand
+    bool closed = false;
+    std::string savedAs;
+
+    void set(int row, int col, const Variant& v) {
+        if (row < 1 || row > kMaxRows || col < 1 || col > kMaxCols)
+            throw EOleError("Erro definido pelo aplicativo ou pelo objeto");
+        SheetCell c;
+        switch (v.kind()) {
+        case Variant::Kind::Empty:
+            break;
+        case Variant::Kind::Text:
+            if (v.text().size() > kMaxText)
+                throw EOleError("O texto excede o limite de 32767 caracteres de uma c\xe9lula");
+            c.kind = SheetCell::Kind::Text;
+            c.text = v.text();
+            break;
+        case Variant::Kind::Boolean:
+            c.kind = SheetCell::Kind::Boolean;
+            c.number = v.boolean() ? 1 : 0;
+            break;
+        case Variant::Kind::Integer:
+            c.kind = SheetCell::Kind::Number;
+            c.number = v.integer();
+            break;
+        case Variant::Kind::Double:
+            c.kind = SheetCell::Kind::Number;
+            c.number = v.real();
+            break;
+        case Variant::Kind::Currency:
+            c.kind = SheetCell::Kind::Money;
+            c.number = v.currency().toDouble();
+            break;
+        case Variant::Kind::Object:
+            throw EOleError("Tipo incompat\xedvel");
+        }
+        if (static_cast<std::size_t>(row) > rows.size()) {
+            if (c.kind == SheetCell::Kind::Blank) return;
+            rows.resize(row);
+        }
+        auto& r = rows[row - 1];
+        if (static_cast<std::size_t>(col) > r.size()) {
+            if (c.kind == SheetCell::Kind::Blank) return;
+            r.resize(col);
+        }
+        r[col - 1] = std::move(c);
+    }
+};
+
+struct ExcelState {
+    bool quit = false;
+    bool visible = true;
+    std::vector<std::shared_ptr<Workbook>> workbooks; // open ones; the last is active
+
+    void check() const {
+        if (quit) kit::disconnected();
+    }
+    Workbook& active() const {
+        if (workbooks.empty()) throw EOleError("N\xe3o h\xe1 pasta de trabalho ativa");
+        return *workbooks.back();
+    }
+};
+
+using StatePtr = std::shared_ptr<ExcelState>;
+using BookPtr = std::shared_ptr<Workbook>;
+
+void saveXlsx(const Workbook& book, const std::string& path);
+
+class WorkbookObject : public Dispatch {
+public:
+    WorkbookObject(StatePtr st, BookPtr b) : st_(std::move(st)), book_(std::move(b)) {}
+
+    Variant invoke(std::string_view name, Invoke kind, std::span<const Variant> args) override {
+        st_->check();
+        if (book_->closed)
+            throw EOleError("O objeto foi exclu\xed"
+                            "do.");
+        if (sameName(name, "SaveAs")) {
+            kit::readOrCall(name, kind, args.size(), 1, 1);
+            const std::string& path = args[0].text();
+            if (path.empty()) throw EOleError("Nome de arquivo inv\xe1lido");
+            saveXlsx(*book_, path);
+            book_->savedAs = path;
+            return {};
+        }
+        if (sameName(name, "Close")) {
+            kit::readOrCall(name, kind, args.size(), 0, 1);
+            if (!args.empty() && args[0].toBool()) {
+                if (book_->savedAs.empty())
+                    throw EOleError("A pasta de trabalho nunca foi salva; use SaveAs");
+                saveXlsx(*book_, book_->savedAs);
+            }
+            book_->closed = true;
+            std::erase(st_->workbooks, book_);
+            return {};
+        }
+        kit::unknownName("Workbook", name);
+    }
+
+private:
+    StatePtr st_;
+    BookPtr book_;
+};
+
+class WorkbooksObject : public Dispatch {
+public:
+    explicit WorkbooksObject(StatePtr st) : st_(std::move(st)) {}
+
+    Variant invoke(std::string_view name, Invoke kind, std::span<const Variant> args) override {
+        st_->check();
+        if (sameName(name, "Add")) {
+            kit::readOrCall(name, kind, args.size(), 0, 0);
+            auto b = std::make_shared<Workbook>();
+            st_->workbooks.push_back(b);
+            return DispatchPtr(std::make_shared<WorkbookObject>(st_, b));
+        }
+        kit::unknownName("Workbooks", name);
+    }
+
+private:
+    StatePtr st_;
+};
+
+class ExcelApplication : public ServerApplication {
+public:
+    ExcelApplication() : st_(std::make_shared<ExcelState>()) {}
+
+    bool hasQuit() const override { return st_->quit; }
+
+    Variant invoke(std::string_view name, Invoke kind, std::span<const Variant> args) override {
+        st_->check();
+        if (sameName(name, "Visible")) {
+            kit::assignment(name, kind, args.size());
+            st_->visible = args[0].toBool();
+            return {};
+        }
+        if (sameName(name, "Workbooks")) {
+            kit::readOrCall(name, kind, args.size(), 0, 0);
+            return DispatchPtr(std::make_shared<WorkbooksObject>(st_));
+        }
+        if (sameName(name, "ActiveWorkbook")) {
+            kit::readOrCall(name, kind, args.size(), 0, 0);
+            st_->active();
+            return DispatchPtr(std::make_shared<WorkbookObject>(st_, st_->workbooks.back()));
+        }
+        if (sameName(name, "Cells")) {
+            // Only the indexed assignment Cells(row, column) := value exists.
+            if (kind != Invoke::Put)
+                throw EOleError("'Cells' s\xf3 aceita atribui\xe7\xe3o com linha e coluna");
+            if (args.size() != 3) kit::badParamCount(name);
+            st_->active().set(args[0].toInt32(), args[1].toInt32(), args[2]);
+            return {};
+        }
+        if (sameName(name, "Quit")) {
+            kit::readOrCall(name, kind, args.size(), 0, 0);
+            for (auto& b : st_->workbooks)
+                b->closed = true;
+            st_->workbooks.clear();
+            st_->quit = true;
+            return {};
+        }
+        kit::unknownName("Application", name);
+    }
+
+private:
+    StatePtr st_;
+};
+
+// ---- the workbook file --------------------------------------------------------
+
+// The regional currency layout as a number format: the symbol where the
+// settings put it, grouped thousands and the regional count of decimals.
+// Number formats are stored with "," and "." whatever the locale; the
+// program that opens the file shows the reader's separators.
+std::string currencyNumberFormat(const rtl::FormatSettings& fs) {
+    std::string number = "#,##0";
+    if (fs.currencyDecimals > 0) number += "." + std::string(fs.currencyDecimals, '0');
+    std::string symbol;
+    for (char ch : ooxml::toUtf8(fs.currencyString))
+        if (ch != '"') symbol += ch;
+    static const char* const positive[] = {"$1", "1$", "$ 1", "1 $"};
+    static const char* const negative[] = {"($1)", "-$1",  "$-1",   "$1-",  "(1$)", "-1$",
+                                           "1-$",  "1$-",  "-1 $",  "-$ 1", "1 $-", "$ 1-",
+                                           "$ -1", "1- $", "($ 1)", "(1 $)"};
+    auto build = [&](const char* layout) {
+        std::string out, literal;
+        auto flush = [&] {
+            if (!literal.empty()) out += "\"" + literal + "\"";
+            literal.clear();
+        };
+        for (const char* p = layout; *p; ++p) {
+            if (*p == '1') {
+                flush();
+                out += number;
+            } else if (*p == '$') {
+                literal += symbol;
+            } else {
+                literal += *p;
+            }
+        }
+        flush();
+        return out;
+    };
+    int pos = fs.currencyFormat >= 0 && fs.currencyFormat <= 3 ? fs.currencyFormat : 0;
+    int neg = fs.negCurrFormat >= 0 && fs.negCurrFormat <= 15 ? fs.negCurrFormat : 1;
+    return build(positive[pos]) + ";" + build(negative[neg]);
+}
+
+[[noreturn]] void xlsxFailed(lxw_error e) {
+    throw EOleError(std::string("Erro ao gravar a pasta de trabalho: ") + lxw_strerror(e));
+}
+
+struct BookOwner {
+    lxw_workbook* wb = nullptr;
+    ~BookOwner() {
+        // Closing is the only way libxlsxwriter frees a workbook; on a
+        // failed save the half-written temporary is removed afterwards.
+        if (wb) workbook_close(wb);
+    }
+};
+
+void saveXlsx(const Workbook& book, const std::string& path) {
+    ooxml::PendingFile out(path);
+    lxw_workbook_options opts{};
+    // Rows are written in order, so the rows can be streamed to the file
+    // instead of being held a second time in memory.
+    opts.constant_memory = LXW_TRUE;
+    BookOwner bo;
+    bo.wb = workbook_new_opt(out.path().c_str(), &opts);
+    if (!bo.wb) throw EOleError("Erro ao gravar a pasta de trabalho " + path);
+    lxw_worksheet* ws = workbook_add_worksheet(bo.wb, "Planilha1");
+    lxw_format* money = workbook_add_format(bo.wb);
+    if (!ws || !money) throw EOleError("Erro ao gravar a pasta de trabalho " + path);
+    format_set_num_format(money, currencyNumberFormat(rtl::formatSettings()).c_str());
+
+    std::string utf8;
+    for (std::size_t r = 0; r < book.rows.size(); ++r) {
+        const auto& row = book.rows[r];
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            const SheetCell& cell = row[c];
+            auto rr = static_cast<lxw_row_t>(r);
+            auto cc = static_cast<lxw_col_t>(c);
+            lxw_error e = LXW_NO_ERROR;
+            switch (cell.kind) {
+            case SheetCell::Kind::Blank:
+                break;
+            case SheetCell::Kind::Text:
+                utf8 = ooxml::toUtf8(cell.text);
+                e = worksheet_write_string(ws, rr, cc, utf8.c_str(), nullptr);
+                break;
+            case SheetCell::Kind::Number:
+                e = worksheet_write_number(ws, rr, cc, cell.number, nullptr);
+                break;
+            case SheetCell::Kind::Money:
+                e = worksheet_write_number(ws, rr, cc, cell.number, money);
+                break;
+            case SheetCell::Kind::Boolean:
+                e = worksheet_write_boolean(ws, rr, cc, cell.number != 0, nullptr);
+                break;
+            }
+            if (e != LXW_NO_ERROR) xlsxFailed(e);
+        }
+    }
+    lxw_error e = workbook_close(bo.wb);
+    bo.wb = nullptr;
+    if (e != LXW_NO_ERROR) xlsxFailed(e);
+    out.commit();
+}
+
+} // namespace
+
+std::shared_ptr<ServerApplication> newExcelApplication() {
+    return std::make_shared<ExcelApplication>();
+}
+
+} // namespace automation

@@ -1,0 +1,27 @@
+#include "automation/RegionalText.h"
+
+#include "rtl/format.h"
+
+namespace automation {
+
+std::string regionalText(const Variant& v) {
+    switch (v.kind()) {
+    case Variant::Kind::Empty:
+        return {};
+    case Variant::Kind::Text:
+        return v.text();
+    case Variant::Kind::Boolean:
+        return v.boolean() ? "True" : "False";
+    case Variant::Kind::Integer:
+        return rtl::intToStr(v.integer());
+    case Variant::Kind::Double:
+        return rtl::floatToStr(v.real());
+    case Variant::Kind::Currency:
+        return rtl::currToStr(v.currency());
+    case Variant::Kind::Object:
+        break;
+    }
+    throw EOleError("Tipo incompat\xedvel");
+}
+
+} // namespace automation
