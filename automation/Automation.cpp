@@ -173,4 +173,12 @@ Variant AutoObject::call(std::string_view name, std::initializer_list<Variant> a
     return invoke(name, Invoke::Method, std::span<const Variant>(args.begin(), args.size()));
 }
 
+AutoObject attachOrCreate(const std::string& progId) {
+    try {
+        return getActiveObject(progId);
+    } catch (const std::exception&) {
+    }
+    return createOleObject(progId);
+}
+
 } // namespace automation

@@ -125,4 +125,9 @@ AutoObject getActiveObject(const std::string& progId);
 /// EOleError when the identifier is unknown or the server cannot start.
 AutoObject createOleObject(const std::string& progId);
 
+/// Attaches to a running instance of `progId` or, when that fails, starts
+/// one; the usual way a client reaches a server. Throws the error of the
+/// start when both fail.
+AutoObject attachOrCreate(const std::string& progId);
+
 } // namespace automation
