@@ -121,8 +121,7 @@ int main() {
                 std::memcpy(x->sqldata, p.Data()->sqldata, 8);
             } else {
                 p.SetAsDate(rtl::encodeDate(2024, 3, 5));
-                if (kinds[i].type == SQL_TYPE_TIME)
-                    p.SetAsTime(rtl::encodeTime(10, 20, 30, 0));
+                if (kinds[i].type == SQL_TYPE_TIME) p.SetAsTime(rtl::encodeTime(10, 20, 30, 0));
                 std::memcpy(x->sqldata, p.Data()->sqldata, 4);
             }
             break;
@@ -153,8 +152,8 @@ int main() {
             else if (kinds[i].scale < -4)
                 typed = perSecond(n, [&] { sink = sink + static_cast<size_t>(c.AsDouble()); });
             else
-                typed = perSecond(
-                    n, [&] { sink = sink + static_cast<size_t>(c.AsCurrency().raw()); });
+                typed =
+                    perSecond(n, [&] { sink = sink + static_cast<size_t>(c.AsCurrency().raw()); });
             break;
         case SQL_DOUBLE:
         case SQL_FLOAT:

@@ -22,8 +22,7 @@ protected:
         db->SetDatabaseName(path);
         db->SetParams({"user_name=SYSDBA", std::string("password=") + fbtest::kPassword});
         db->SetLoginPrompt(false);
-        if (dialect == 1)
-            db->SetSQLDialect(1);
+        if (dialect == 1) db->SetSQLDialect(1);
         db->Open();
         tr = std::make_unique<TFbTransaction>();
         tr->SetDefaultDatabase(db.get());
@@ -34,8 +33,7 @@ protected:
         auto q = std::make_unique<TFbSQL>();
         q->SetDatabase(db.get());
         q->SetTransaction(tr.get());
-        if (!sql.empty())
-            q->SQL().SetText(sql);
+        if (!sql.empty()) q->SQL().SetText(sql);
         return q;
     }
 
@@ -71,8 +69,7 @@ template <class F> int clientErrorOf(F&& f, std::string* message = nullptr) {
     try {
         f();
     } catch (const EFbClientError& e) {
-        if (message)
-            *message = e.what();
+        if (message) *message = e.what();
         return e.SQLCode();
     }
     return -1;

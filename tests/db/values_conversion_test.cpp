@@ -187,8 +187,8 @@ TEST_F(Values, VariantsWriteByTheirType) {
     TFbVariant array = TFbVariant::Integer(1);
     array.Type |= varArray;
     EXPECT_EQ(clientErrorOf([&] { q->ParamNamed("I").SetAsVariant(array); }), 4);
-    EXPECT_EQ(clientErrorOf([&] { q->ParamNamed("I").SetAsVariant(TFbVariant::Make(varDispatch)); }),
-              5);
+    EXPECT_EQ(
+        clientErrorOf([&] { q->ParamNamed("I").SetAsVariant(TFbVariant::Make(varDispatch)); }), 5);
     q->ParamNamed("I").SetAsVariant(TFbVariant::Null());
     EXPECT_TRUE(q->ParamNamed("I").IsNull());
 }
