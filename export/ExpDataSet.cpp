@@ -1,17 +1,282 @@
 // The dialog's work on the dataset: offering its fields, preparing and
-// restoring their visible flags and running a writer over it.
+// restoring their visible flags and running a writer over it; and the
+// dataset as a writer's row source.
+#include "export/ExpDataSet.h"
+
 #include "export/ExportaTov.h"
 
-#include <stdexcept>
+#include "db/FbCustomDataSet.h"
+#include "rtl/format.h"
+#include "rtl/strutil.h"
 
-void TExportaTov::carregaCampos() {
-    carregaNomes({});
+#if __has_include("export/ExpWord.h")
+#include "export/ExpWord.h"
+#define BRIVANE_EXP_WORD 1
+#endif
+#if __has_include("export/ExpExcel.h")
+#include "export/ExpExcel.h"
+#define BRIVANE_EXP_EXCEL 1
+#endif
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QRadioButton>
+
+#include <algorithm>
+#include <climits>
+
+namespace exporta {
+
+Tipo tipoDe(const TField& campo) {
+    switch (campo.DataType()) {
+    case ftString:
+        return Tipo::Texto;
+    case ftSmallint:
+        return Tipo::Pequeno;
+    case ftInteger:
+        return Tipo::Inteiro;
+    case ftLargeint:
+        return Tipo::Grande;
+    case ftBoolean:
+        return Tipo::Logico;
+    case ftFloat:
+        return Tipo::Real;
+    case ftCurrency:
+    case ftBCD:
+        return Tipo::Moeda;
+    case ftDate:
+        return Tipo::Data;
+    case ftTime:
+        return Tipo::Hora;
+    case ftDateTime:
+        return Tipo::DataHora;
+    default:
+        return Tipo::Outro;
+    }
 }
 
-void TExportaTov::PreparaCampos() {}
+FonteDataSet::FonteDataSet(TFbCustomDataSet& ds) : ds_(ds) {
+    for (int i = 0; i < ds.FieldCount(); ++i) {
+        TField& f = ds.Fields(i);
+        if (!f.Visible()) continue;
+        campos_.push_back(&f);
+        tipos_.push_back(tipoDe(f));
+    }
+}
 
-void TExportaTov::RestauraCampos() {}
+int FonteDataSet::totalCampos() const {
+    return ds_.FieldCount();
+}
 
-bool TExportaTov::executaEscritor(const std::string&) {
-    throw std::logic_error("the table dataset is not available in this build");
+const std::string& FonteDataSet::nome(int coluna) const {
+    return campos_[static_cast<std::size_t>(coluna)]->FieldName();
+}
+
+const std::string& FonteDataSet::rotulo(int coluna) const {
+    return campos_[static_cast<std::size_t>(coluna)]->DisplayLabel();
+}
+
+std::int64_t FonteDataSet::registros() {
+    return ds_.RecordCount();
+}
+void FonteDataSet::primeiro() {
+    ds_.First();
+}
+bool FonteDataSet::fim() {
+    return ds_.Eof();
+}
+void FonteDataSet::proximo() {
+    ds_.Next();
+}
+void FonteDataSet::desabilitaControles() {
+    ds_.DisableControls();
+}
+void FonteDataSet::habilitaControles() {
+    ds_.EnableControls();
+}
+
+std::string FonteDataSet::texto(int coluna) {
+    const TField& f = *campos_[static_cast<std::size_t>(coluna)];
+    switch (tipos_[static_cast<std::size_t>(coluna)]) {
+    case Tipo::Texto:
+        return f.AsString();
+    case Tipo::Pequeno:
+        return textoLogico(f.AsInteger() == 1);
+    case Tipo::Inteiro:
+        return rtl::intToStr(f.AsInteger());
+    case Tipo::Grande:
+        return rtl::intToStr(f.AsLargeInt());
+    case Tipo::Logico:
+        return textoLogico(f.AsBoolean());
+    case Tipo::Real:
+    case Tipo::Moeda:
+        return rtl::floatToStr(f.AsFloat());
+    case Tipo::Data:
+        return f.IsNull() ? std::string() : textoData(f.AsDateTime());
+    case Tipo::Hora:
+        return rtl::timeToStr(f.AsDateTime());
+    // A missing date-time is no date at all, not 30/12/1899.
+    case Tipo::DataHora:
+        return f.IsNull() ? std::string() : rtl::dateTimeToStr(f.AsDateTime());
+    case Tipo::Outro:
+        break;
+    }
+    return {};
+}
+
+std::string FonteDataSet::textoWeb(int coluna) {
+    if (tipos_[static_cast<std::size_t>(coluna)] == Tipo::Moeda)
+        return textoMoeda(campos_[static_cast<std::size_t>(coluna)]->AsCurrency());
+    return texto(coluna);
+}
+
+Valor FonteDataSet::valor(int coluna) {
+    const TField& f = *campos_[static_cast<std::size_t>(coluna)];
+    Valor v;
+    switch (tipos_[static_cast<std::size_t>(coluna)]) {
+    case Tipo::Texto:
+        v.tipo = Valor::Tipo::Texto;
+        v.texto = f.AsString();
+        break;
+    case Tipo::Inteiro:
+        v.tipo = Valor::Tipo::Inteiro;
+        v.inteiro = f.AsInteger();
+        break;
+    case Tipo::Real:
+        v.tipo = Valor::Tipo::Real;
+        v.real = f.AsFloat();
+        break;
+    case Tipo::Moeda:
+        v.tipo = Valor::Tipo::Moeda;
+        v.moeda = f.AsCurrency();
+        break;
+    case Tipo::Pequeno:
+    case Tipo::Logico:
+    case Tipo::Data:
+    case Tipo::Hora:
+        v.tipo = Valor::Tipo::Texto;
+        v.texto = texto(coluna);
+        break;
+    case Tipo::Grande:
+    case Tipo::DataHora:
+    case Tipo::Outro:
+        break;
+    }
+    return v;
+}
+
+} // namespace exporta
+
+namespace {
+
+std::string l1(const QString& s) {
+    QByteArray b = s.toLatin1();
+    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
+}
+
+bool ofertavel(TFieldType t) {
+    return t != ftBlob && t != ftMemo && t != ftGraphic && t != ftFmtMemo;
+}
+
+} // namespace
+
+void TExportaTov::carregaCampos() {
+    std::vector<std::string> nomes;
+    if (FDataSet) {
+        for (int i = 0; i < FDataSet->FieldCount(); ++i) {
+            TField& f = FDataSet->Fields(i);
+            if (!f.Visible()) continue;
+            switch (f.DataType()) {
+            case ftDate:
+                f.SetDisplayFormat("dd/mm/yyyy");
+                break;
+            case ftTime:
+                f.SetDisplayFormat("hh:nn:ss");
+                break;
+            case ftFloat:
+            case ftCurrency:
+            case ftBCD:
+                f.SetDisplayFormat(rtl::containsText(f.FieldName(), "QTD") ? "###,###,###,##0.####"
+                                                                           : "###,###,###,##0.00");
+                break;
+            default:
+                break;
+            }
+            if (ofertavel(f.DataType())) nomes.push_back(f.FieldName());
+        }
+    }
+    carregaNomes(nomes);
+}
+
+void TExportaTov::PreparaCampos() {
+    const int n = FDataSet->FieldCount();
+    FVisiveis.assign(static_cast<std::size_t>(n), false);
+    for (int i = 0; i < n; ++i)
+        FVisiveis[static_cast<std::size_t>(i)] = FDataSet->Fields(i).Visible();
+    for (int i = 0; i < n; ++i)
+        FDataSet->Fields(i).SetVisible(false);
+    for (int i = 0; i < lbExp->count(); ++i)
+        FDataSet->FieldByName(l1(lbExp->item(i)->text())).SetVisible(true);
+}
+
+void TExportaTov::RestauraCampos() {
+    const int n = std::min(FDataSet->FieldCount(), static_cast<int>(FVisiveis.size()));
+    for (int i = 0; i < n; ++i)
+        FDataSet->Fields(i).SetVisible(FVisiveis[static_cast<std::size_t>(i)]);
+}
+
+bool TExportaTov::executaEscritor(const std::string& arquivo) {
+    // The flags and the control updates come back on every path, also when
+    // the writer fails halfway.
+    struct Restaura {
+        TExportaTov& d;
+        bool preparado = false;
+        bool desabilitado = false;
+        ~Restaura() {
+            if (preparado) d.RestauraCampos();
+            if (desabilitado) {
+                try {
+                    d.FDataSet->EnableControls();
+                } catch (...) {
+                }
+            }
+        }
+    } restaura{*this};
+
+    restaura.preparado = true;
+    PreparaCampos();
+    FDataSet->Last();
+    FDataSet->First();
+    barra->setMaximum(std::max(0, FDataSet->RecordCount()));
+    barra->setValue(0);
+    FDataSet->DisableControls();
+    restaura.desabilitado = true;
+
+    exporta::FonteDataSet fonte(*FDataSet);
+    exporta::Progresso progresso = [this](std::int64_t pos, std::int64_t max) {
+        int m = static_cast<int>(std::min<std::int64_t>(max, INT_MAX));
+        if (barra->maximum() != m) barra->setMaximum(m);
+        barra->setValue(static_cast<int>(std::min<std::int64_t>(pos, m)));
+    };
+    if (rbTxt->isChecked())
+        return exporta::ExpText(arquivo, fonte, l1(edSepC->text()), l1(edSepT->text()), progresso);
+    if (rbDoc->isChecked()) {
+#ifdef BRIVANE_EXP_WORD
+        return exporta::ExpWord(arquivo, fonte, progresso);
+#else
+        return false;
+#endif
+    }
+    if (rbHtml->isChecked())
+        return owner_ ? owner_->ExpHtml(arquivo, fonte, progresso)
+                      : exporta::ExpHtml(arquivo, fonte, {}, nullptr, progresso);
+    if (rbExcel->isChecked()) {
+#ifdef BRIVANE_EXP_EXCEL
+        return exporta::ExpExcel(arquivo, fonte, progresso);
+#else
+        return false;
+#endif
+    }
+    return exporta::ExpXml(arquivo, fonte, progresso);
 }

@@ -1,0 +1,45 @@
+#pragma once
+// The table dataset seen as a writer's row source.
+#include "export/ExpTov.h"
+
+#include <vector>
+
+class TField;
+
+namespace exporta {
+
+/// The visible fields of `ds`, in field order, as the writers see them.
+/// The set of fields is taken when the object is made; the dataset must
+/// stay open, with the same fields, while the object is used.
+class FonteDataSet : public Fonte {
+public:
+    explicit FonteDataSet(TFbCustomDataSet& ds);
+
+    int totalCampos() const override;
+    int colunas() const override { return static_cast<int>(campos_.size()); }
+    const std::string& nome(int coluna) const override;
+    const std::string& rotulo(int coluna) const override;
+    Tipo tipo(int coluna) const override { return tipos_[static_cast<std::size_t>(coluna)]; }
+
+    std::int64_t registros() override;
+    void primeiro() override;
+    bool fim() override;
+    void proximo() override;
+
+    std::string texto(int coluna) override;
+    std::string textoWeb(int coluna) override;
+    Valor valor(int coluna) override;
+
+    void desabilitaControles() override;
+    void habilitaControles() override;
+
+private:
+    TFbCustomDataSet& ds_;
+    std::vector<TField*> campos_;
+    std::vector<Tipo> tipos_;
+};
+
+/// The writers' kind of a dataset field kind.
+Tipo tipoDe(const TField& campo);
+
+} // namespace exporta
