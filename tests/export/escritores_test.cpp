@@ -207,6 +207,7 @@ TEST_F(Escritores, HtmlCellEventSeesEveryCellAndItsResultIsWritten) {
 
 TEST_F(Escritores, HtmlCellEventThatThrowsStillYieldsTheWholePage) {
     Tabela t(pasta, kClientes, "CLI");
+    t.tabela.Last();
     exporta::FonteDataSet semEvento(t.tabela);
     ASSERT_TRUE(exporta::ExpHtml(alvo, semEvento, {}, nullptr));
     std::string esperado = le(alvo);
