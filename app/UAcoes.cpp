@@ -116,8 +116,9 @@ void TAcoes::Filtrar(std::vector<std::string>& campos) {
 
     TFFiltrar FFiltrar(janela);
     if (campos.empty()) {
-        rtl::dialogs().message("N\xe3o existem campos v\xe1lidos para executar filtros na tabela \"" +
-                               tabela.TableName() + "\".");
+        rtl::dialogs().message(
+            "N\xe3o existem campos v\xe1lidos para executar filtros na tabela \"" +
+            tabela.TableName() + "\".");
         return;
     }
     ordenaCampos(campos);

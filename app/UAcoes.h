@@ -16,6 +16,10 @@ class TFbSQL;
 
 /// The main window's objects that the actions use. Not owned.
 struct TAcoes {
+    TAcoes(TFbDatabase& conexao, TFbTransaction& transacao, TFbTable& tabela, TFbSQL& sql,
+           QWidget* janela = nullptr)
+        : conexao(conexao), transacao(transacao), tabela(tabela), sql(sql), janela(janela) {}
+
     TFbDatabase& conexao;
     TFbTransaction& transacao;
     TFbTable& tabela;

@@ -4,11 +4,13 @@
 #include "db/FbSQL.h"
 #include "db/FbTable.h"
 #include "filter/UFiltrar.h"
+#include "rtl/datetime.h"
 #include "rtl/dialogs.h"
 #include "rtl/settings.h"
 #include "tests/support/fbtest.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -101,7 +103,14 @@ protected:
         std::vector<std::string> v;
         for (tabela.First(); !tabela.Eof(); tabela.Next()) {
             TField& f = tabela.FieldByName(campo);
-            v.push_back(f.IsNull() ? "<null>" : f.AsString());
+            if (f.IsNull())
+                v.push_back("<null>");
+            else if (f.DataType() == ftString)
+                v.push_back(f.AsString());
+            else if (f.DataType() == ftDate)
+                v.push_back(std::to_string(f.AsDateTime()));
+            else
+                v.push_back(std::to_string(f.AsInteger()));
         }
         return v;
     }
@@ -145,7 +154,8 @@ protected:
     std::vector<std::string> campos{"NOME", "id", "Grupo", "QTD", "DATA"};
 };
 
-const char* const kErroReplicacao = "Informa\xe7\xe3o ou campo inv\xe1lido para replica\xe7\xe3o.\rErro: ";
+const char* const kErroReplicacao =
+    "Informa\xe7\xe3o ou campo inv\xe1lido para replica\xe7\xe3o.\rErro: ";
 const char* const kErroLimpeza = "Tabela n\xe3o pode ser limpa ou possui dependentes.\rErro: ";
 
 TEST_F(Acoes, ReplicatingUnderAFilterChangesOnlyThoseRowsThenShowsEveryRowUnfiltered) {
@@ -188,7 +198,7 @@ TEST_F(Acoes, ValuesAreStoredAsTypedAndDatesInTheRegionalFormat) {
     acoes.Replicar("DATA", "25/12/2023");
     EXPECT_TRUE(dlg.mensagens.empty());
     EXPECT_EQ(coluna("NOME")[2], "O'Hara; delete from PRODUTO; --");
-    EXPECT_EQ(coluna("DATA")[3], "25/12/2023");
+    EXPECT_EQ(coluna("DATA")[3], std::to_string(rtl::encodeDate(2023, 12, 25)));
 }
 
 TEST_F(Acoes, LettersIntoAnIntegerColumnReportTheServerErrorAndChangeNothing) {
@@ -288,7 +298,8 @@ TEST_F(Acoes, AnUpdateHeldByAnotherConnectionMakesReplicationFailAndRollBack) {
 TEST_F(Acoes, FilteringAppliesTheTranslatedConditionOverSortedColumns) {
     QStringList oferecidos;
     naJanela([&](TFFiltrar& w) {
-        for (int i = 0; i < w.lbCampos->count(); ++i) oferecidos << w.lbCampos->item(i)->text();
+        for (int i = 0; i < w.lbCampos->count(); ++i)
+            oferecidos << w.lbCampos->item(i)->text();
         w.edSentenca->setText(QStringLiteral("GRUPO = 3"));
         w.SpeedButton4Click();
         w.edSentenca->setText(QStringLiteral(" ou NOME = 'MARIA E JOSE'"));
