@@ -17,8 +17,9 @@ QApplication& app() {
     static int argc = 1;
     static char nome[] = "ffiltrar_test";
     static char* argv[] = {nome, nullptr};
-    static QApplication a(argc, argv);
-    return a;
+    // Never destroyed: tearing Qt down among the other statics at exit crashes.
+    static QApplication* a = new QApplication(argc, argv);
+    return *a;
 }
 
 QString L1(const char* s) {

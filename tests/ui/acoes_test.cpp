@@ -26,8 +26,9 @@ QApplication& app() {
     static int argc = 1;
     static char nome[] = "acoes_test";
     static char* argv[] = {nome, nullptr};
-    static QApplication a(argc, argv);
-    return a;
+    // Never destroyed: tearing Qt down among the other statics at exit crashes.
+    static QApplication* a = new QApplication(argc, argv);
+    return *a;
 }
 
 // Records every box and answers questions from `resposta`.
