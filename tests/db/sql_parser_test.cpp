@@ -1,6 +1,9 @@
 // The named-parameter parser, identifier normalisation and result-column
 // naming, as data tables: no database needed.
+#include "db/FbSQL.h"
 #include "db/FbUtils.h"
+
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -174,6 +177,50 @@ TEST(ColumnNames, LongAliasIsCutToLeaveRoomForTheCounter) {
     for (int i = 1; i <= 9; ++i)
         taken.push_back(NormalizeIdentifier(3, UniqueColumnName(3, alias30, taken)));
     EXPECT_EQ(UniqueColumnName(3, alias30, taken), std::string(29, 'B') + "10");
+}
+
+TEST(ColumnNames, DescribedColumnsWithoutAliasAreNamedAndWrittenBack) {
+    TFbXSQLDA columns(nullptr, true);
+    columns.SetCount(3);
+    const char* aliases[] = {"", "F_1", ""};
+    for (int i = 0; i < 3; ++i) {
+        XSQLVAR* x = columns[i].Data();
+        x->sqltype = SQL_LONG + 1;
+        x->sqllen = 4;
+        x->aliasname_length = static_cast<short>(std::strlen(aliases[i]));
+        std::memcpy(x->aliasname, aliases[i], std::strlen(aliases[i]));
+    }
+    columns.Initialize();
+    EXPECT_EQ(columns[0].Name(), "F_1");
+    EXPECT_EQ(columns[1].Name(), "F_11") << "an alias F_1 taken already gets a counter too";
+    EXPECT_EQ(columns[2].Name(), "F_2");
+    EXPECT_EQ(columns[2].AliasName(), "F_2");
+    EXPECT_EQ(columns.ByName("f_2"), &columns[2]);
+    EXPECT_TRUE(columns[0].IsNullable());
+}
+
+TEST(Collections, CountChangesAndStoragePerType) {
+    TFbXSQLDA params(nullptr, false);
+    EXPECT_EQ(params.AsXSQLDA()->sqln, 0);
+    params.SetCount(2);
+    params[0].Data()->sqltype = SQL_VARYING;
+    params[0].Data()->sqllen = 10;
+    params[1].Data()->sqltype = SQL_BOOLEAN + 1;
+    params[1].Data()->sqllen = 1;
+    EXPECT_THROW(params.Initialize({"a", "b"}), EFbClientError) << "an unknown type is refused";
+    params[1].Data()->sqltype = SQL_TEXT;
+    params.Initialize({"a", "b"});
+    EXPECT_EQ(params.Names(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_FALSE(params[0].IsNullable());
+    EXPECT_EQ(params[0].Data()->sqlind, nullptr);
+    params.SetCount(40);
+    EXPECT_TRUE(params.Names().empty()) << "a new count forgets the names";
+    EXPECT_EQ(params.AsXSQLDA()->sqln, 40);
+    EXPECT_EQ(params.AsXSQLDA()->sqld, 40);
+    EXPECT_EQ(params[0].Data(), &params.AsXSQLDA()->sqlvar[0]) << "holders follow the new area";
+    EXPECT_EQ(params[0].Data()->sqllen, 10) << "entries survive the growth";
+    params.SetCount(0);
+    EXPECT_THROW(params[0], EFbClientError);
 }
 
 TEST(CursorNames, ComponentNameAndEightDigits) {
