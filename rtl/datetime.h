@@ -46,9 +46,9 @@ TDateTime encodeTime(int hour, int minute, int second, int msec = 0);
 TDateTime combineDateTime(TDateTime date, TDateTime time);
 
 /// Both halves of a date-time, the time rounded to the nearest millisecond
-/// (a time that rounds up to 24:00 carries into the next day). Values
-/// outside years 1..9999 give the nearest representable parts unspecified;
-/// use isValidDateTime first when the value comes from outside.
+/// (a time that rounds up to 24:00 carries into the next day). The parts
+/// of values outside years 1..9999 are unspecified: check isValidDateTime
+/// first when the value comes from outside.
 void decodeDateTime(TDateTime dt, DateParts& date, TimeParts& time);
 DateParts decodeDate(TDateTime dt);
 TimeParts decodeTime(TDateTime dt);

@@ -90,10 +90,6 @@ using detail::Decimal;
 
 namespace {
 
-inline bool isNameChar(char c, char lower) {
-    return c == lower || c == lower - 32;
-}
-
 void appendUnsigned(std::string& out, std::uint64_t u, int minDigits = 1) {
     char tmp[24];
     int len = 0;

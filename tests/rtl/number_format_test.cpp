@@ -48,6 +48,12 @@ TEST_F(NumberFormats, GridPatternsGroupThousandsAndRoundHalfAwayFromZero) {
         // a negative value that rounds to zero carries no sign
         {twoDecimals, -0.004, "0,00", "0.00"},
         {twoDecimals, 1e15, "1.000.000.000.000.000,00", "1,000,000,000,000,000.00"},
+        {twoDecimals, 1e20, "100.000.000.000.000.000.000,00", "100,000,000,000,000,000,000.00"},
+        // fifteen significant digits are kept, further places show zeros
+        {twoDecimals, 123456789012345678.0, "123.456.789.012.346.000,00",
+         "123,456,789,012,346,000.00"},
+        {twoDecimals, 1e-20, "0,00", "0.00"},
+        {twoDecimals, -1e-20, "0,00", "0.00"},
         {upToFour, 0, "0", "0"},
         {upToFour, 1234, "1.234", "1,234"},
         {upToFour, 1234.5, "1.234,5", "1,234.5"},
