@@ -50,7 +50,7 @@ struct TAcoes {
 
     /// "Filtrar": sorts `campos` in place (ignoring case, by the locale),
     /// shows FFiltrar with them and applies its result: the new condition,
-    /// no condition, or nothing on cancel; "Senten\xe7" "a incorreta." when
+    /// no condition, or nothing on cancel; "Sentença incorreta." when
     /// the database rejects the condition. Sets lbFiltro to the condition
     /// in force. Does nothing when not connected or no table is open. Throws
     /// when the table cannot be opened even without a condition.
