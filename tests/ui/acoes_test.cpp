@@ -337,6 +337,13 @@ TEST_F(Acoes, FilteringAppliesTheTranslatedConditionOverSortedColumns) {
     EXPECT_TRUE(dlg.mensagens.empty());
 }
 
+TEST_F(Acoes, DatePartsAndTodayReachTheServerAsValidSQL) {
+    filtraCom({" MES  ( DATA ) >= 3", " e DATA < D_HJ "});
+    EXPECT_EQ(tabela.Filter(), " EXTRACT(MONTH FROM DATA ) >= 3 AND DATA < CURRENT_DATE ");
+    EXPECT_TRUE(dlg.mensagens.empty());
+    EXPECT_EQ(coluna("ID"), (std::vector<std::string>{"3", "4"}));
+}
+
 TEST_F(Acoes, AConditionOnAMissingColumnIsRejectedOnceAndLeavesNoFilter) {
     filtraCom({"GRUPO = 3"});
     filtraCom({"PRECO > 1"});
