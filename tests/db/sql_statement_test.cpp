@@ -126,6 +126,20 @@ TEST_F(Statement, SelectWalksEveryRowThenReportsTheEnd) {
     EXPECT_TRUE(q->IsPrepared());
 }
 
+TEST_F(Statement, AFailingFetchClosesTheCursorAndReportsTheServersMessage) {
+    auto q = statement("select 10 / (ID - 2) from T order by ID");
+    q->ExecQuery();
+    EXPECT_EQ(q->ColumnAt(0).AsLong(), -10);
+    try {
+        q->FetchNext();
+        FAIL() << "the second row divides by zero";
+    } catch (const EFbFirebirdError& e) {
+        EXPECT_NE(std::string(e.what()).find("divide by zero"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(q->IsOpen());
+    EXPECT_TRUE(q->IsPrepared());
+}
+
 TEST_F(Statement, WithoutFirstRowOnExecuteTheCursorStartsBeforeTheFirstRow) {
     auto q = statement("select ID from T where ID > 1 order by ID");
     q->SetGoToFirstRecordOnExecute(false);
