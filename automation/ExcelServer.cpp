@@ -8,6 +8,8 @@
 
 #include "rtl/settings.h"
 
+#include <cctype>
+#include <cmath>
 #include <xlsxwriter.h>
 
 namespace automation {
@@ -54,6 +56,8 @@ struct Workbook {
             c.number = v.integer();
             break;
         case Variant::Kind::Double:
+            // A sheet has no cell value for these; the file would not open.
+            if (!std::isfinite(v.real())) throw EOleError("Valor num\xe9rico inv\xe1lido");
             c.kind = SheetCell::Kind::Number;
             c.number = v.real();
             break;
@@ -236,6 +240,25 @@ std::string currencyNumberFormat(const rtl::FormatSettings& fs) {
     return build(positive[pos]) + ";" + build(negative[neg]);
 }
 
+// Cell text in UTF-8. The file format reads "_xHHHH_" as an escaped
+// character, so a text that holds such a sequence literally gets its
+// underscore escaped, or it would come back changed.
+std::string sheetText(const std::string& latin1) {
+    std::string u = ooxml::toUtf8(latin1);
+    if (u.find("_x") == std::string::npos) return u;
+    auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+    std::string out;
+    for (std::size_t i = 0; i < u.size(); ++i) {
+        if (u[i] == '_' && i + 6 < u.size() && u[i + 1] == 'x' && hex(u[i + 2]) && hex(u[i + 3]) &&
+            hex(u[i + 4]) && hex(u[i + 5]) && u[i + 6] == '_') {
+            out += "_x005F_";
+            continue;
+        }
+        out += u[i];
+    }
+    return out;
+}
+
 [[noreturn]] void xlsxFailed(lxw_error e) {
     throw EOleError(std::string("Erro ao gravar a pasta de trabalho: ") + lxw_strerror(e));
 }
@@ -275,7 +298,7 @@ void saveXlsx(const Workbook& book, const std::string& path) {
             case SheetCell::Kind::Blank:
                 break;
             case SheetCell::Kind::Text:
-                utf8 = ooxml::toUtf8(cell.text);
+                utf8 = sheetText(cell.text);
                 e = worksheet_write_string(ws, rr, cc, utf8.c_str(), nullptr);
                 break;
             case SheetCell::Kind::Number:

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <gtest/gtest.h>
 
 using namespace automation;
@@ -102,6 +103,27 @@ TEST_F(ExcelServer, CellsMayBeSetInAnyOrderAndAnEmptyValueClearsOne) {
     EXPECT_EQ(cells["B3"].value, "c");
     EXPECT_EQ(cells["A2"].type, "b");
     EXPECT_EQ(cells["A2"].value, "1");
+}
+
+TEST_F(ExcelServer, TextsComeBackAsTheyWereSent) {
+    // Sequences the file format would read as escapes, control characters
+    // and accents.
+    const std::string texts[] = {"_x0041_", "a_x00e9_b_x", "tab\there\nline", "\x01\x1f",
+                                 "\xc7\xe3\xff"};
+    int col = 1;
+    for (const auto& t : texts)
+        x.set("Cells", {1, col++}, t);
+    auto cells = officefiles::readSheet(save());
+    EXPECT_EQ(cells["A1"].value, "_x005F_x0041_"); // as stored; a reader decodes it to the text
+    EXPECT_EQ(cells["B1"].value, "a_x005F_x00e9_b_x");
+    EXPECT_EQ(cells["C1"].value, "tab\there\nline");
+    EXPECT_EQ(cells["D1"].value, "_x0001__x001F_");
+    EXPECT_EQ(cells["E1"].value, "\xc7\xe3\xff");
+}
+
+TEST_F(ExcelServer, NumbersWithoutACellValueAreRefused) {
+    EXPECT_THROW(x.set("Cells", {1, 1}, std::numeric_limits<double>::quiet_NaN()), EOleError);
+    EXPECT_THROW(x.set("Cells", {1, 1}, std::numeric_limits<double>::infinity()), EOleError);
 }
 
 TEST_F(ExcelServer, AnEmptyWorkbookStillSavesASheet) {
