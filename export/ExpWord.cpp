@@ -26,6 +26,16 @@ std::optional<automation::Variant> variante(const Valor& v) {
     return std::nullopt;
 }
 
+std::optional<automation::Variant> celula(Fonte& fonte, int coluna) {
+    Valor v = fonte.valor(coluna);
+    if (v.tipo == Valor::Tipo::Nenhum) {
+        Tipo t = fonte.tipo(coluna);
+        if (t == Tipo::DataHora || t == Tipo::Grande)
+            return automation::Variant(fonte.texto(coluna));
+    }
+    return variante(v);
+}
+
 Encerramento::~Encerramento() {
     if (concluido_ || !app_.bound()) return;
     if (adicionado_.bound()) try {
@@ -100,7 +110,7 @@ bool ExpWord(const std::string& arquivo, Fonte& fonte, const Progresso& progress
     while (!fonte.fim()) {
         ++linha;
         for (int c = 0; c < visiveis; ++c)
-            if (auto v = office::variante(fonte.valor(c))) insere(linha, c + 1, *v);
+            if (auto v = office::celula(fonte, c)) insere(linha, c + 1, *v);
         fonte.proximo();
         ++escritos;
         if (progresso) progresso(escritos, registros);

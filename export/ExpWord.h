@@ -24,6 +24,12 @@ namespace exporta::office {
 /// The cell value as the server receives it; nothing for Valor::Tipo::Nenhum.
 std::optional<automation::Variant> variante(const Valor& v);
 
+/// The current row's cell `coluna` as the server receives it: the source's
+/// value, except that a date-time or large-integer field, which has no
+/// typed value for the servers, goes as its text (short date and long
+/// time, or the decimal digits) instead of leaving the cell empty.
+std::optional<automation::Variant> celula(Fonte& fonte, int coluna);
+
 /// Resumes the control updates when the writer leaves, also by an error.
 class Suspensao {
 public:

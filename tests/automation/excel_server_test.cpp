@@ -9,8 +9,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <limits>
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace automation;
 namespace fs = std::filesystem;
