@@ -96,39 +96,65 @@ void FonteDataSet::habilitaControles() {
     ds_.EnableControls();
 }
 
-std::string FonteDataSet::texto(int coluna) {
+void FonteDataSet::acrescentaTexto(int coluna, std::string& saida) {
     const TField& f = *campos_[static_cast<std::size_t>(coluna)];
+    const rtl::FormatSettings& fs = rtl::formatSettings();
     switch (tipos_[static_cast<std::size_t>(coluna)]) {
     case Tipo::Texto:
-        return f.AsString();
+        f.AppendAsString(saida);
+        break;
     case Tipo::Pequeno:
-        return textoLogico(f.AsInteger() == 1);
+        saida += f.AsInteger() == 1 ? "SIM" : "N\xc3O";
+        break;
     case Tipo::Inteiro:
-        return rtl::intToStr(f.AsInteger());
+        rtl::appendIntToStr(saida, f.AsInteger());
+        break;
     case Tipo::Grande:
-        return rtl::intToStr(f.AsLargeInt());
+        rtl::appendIntToStr(saida, f.AsLargeInt());
+        break;
     case Tipo::Logico:
-        return textoLogico(f.AsBoolean());
+        saida += f.AsBoolean() ? "SIM" : "N\xc3O";
+        break;
     case Tipo::Real:
     case Tipo::Moeda:
-        return rtl::floatToStr(f.AsFloat());
+        rtl::appendFloatToStr(saida, f.AsFloat(), fs);
+        break;
     case Tipo::Data:
-        return f.IsNull() ? std::string() : textoData(f.AsDateTime());
+        if (!f.IsNull()) {
+            rtl::TDateTime d = f.AsDateTime();
+            if (d != rtl::zeroDate) rtl::appendFormatDateTime(saida, fs.shortDateFormat, d, fs);
+        }
+        break;
     case Tipo::Hora:
-        return rtl::timeToStr(f.AsDateTime());
-    // A missing date-time is no date at all, not 30/12/1899.
+        rtl::appendFormatDateTime(saida, fs.longTimeFormat, f.AsDateTime(), fs);
+        break;
     case Tipo::DataHora:
-        return f.IsNull() ? std::string() : rtl::dateTimeToStr(f.AsDateTime());
+        // A missing date-time is no date at all, not 30/12/1899.
+        if (!f.IsNull()) rtl::appendFormatDateTime(saida, "c", f.AsDateTime(), fs);
+        break;
     case Tipo::Outro:
         break;
     }
-    return {};
+}
+
+void FonteDataSet::acrescentaTextoWeb(int coluna, std::string& saida) {
+    if (tipos_[static_cast<std::size_t>(coluna)] == Tipo::Moeda)
+        rtl::appendCurrencyText(saida, campos_[static_cast<std::size_t>(coluna)]->AsCurrency(), 2,
+                                12);
+    else
+        acrescentaTexto(coluna, saida);
+}
+
+std::string FonteDataSet::texto(int coluna) {
+    std::string r;
+    acrescentaTexto(coluna, r);
+    return r;
 }
 
 std::string FonteDataSet::textoWeb(int coluna) {
-    if (tipos_[static_cast<std::size_t>(coluna)] == Tipo::Moeda)
-        return textoMoeda(campos_[static_cast<std::size_t>(coluna)]->AsCurrency());
-    return texto(coluna);
+    std::string r;
+    acrescentaTextoWeb(coluna, r);
+    return r;
 }
 
 Valor FonteDataSet::valor(int coluna) {

@@ -29,6 +29,8 @@ public:
     std::string texto(int coluna) override;
     std::string textoWeb(int coluna) override;
     Valor valor(int coluna) override;
+    void acrescentaTexto(int coluna, std::string& saida) override;
+    void acrescentaTextoWeb(int coluna, std::string& saida) override;
 
     void desabilitaControles() override;
     void habilitaControles() override;

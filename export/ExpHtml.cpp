@@ -3,28 +3,20 @@
 
 namespace exporta {
 
-std::string escapaHtml(const std::string& texto) {
-    std::string r;
-    r.reserve(texto.size());
-    for (char c : texto) {
-        switch (c) {
-        case '&':
-            r += "&amp;";
-            break;
-        case '<':
-            r += "&lt;";
-            break;
-        case '>':
-            r += "&gt;";
-            break;
-        default:
-            r += c;
-        }
-    }
-    return r;
-}
-
 namespace {
+
+void acrescentaEscapado(std::string& r, const std::string& texto) {
+    for (char c : texto) {
+        if (c == '&')
+            r += "&amp;";
+        else if (c == '<')
+            r += "&lt;";
+        else if (c == '>')
+            r += "&gt;";
+        else
+            r += c;
+    }
+}
 
 void formata(const TKHTMLFormatCellEvent& evento, TExpTov* sender, int linha, int coluna,
              const std::string& campo, std::string& atributos, std::string& dado) {
@@ -38,6 +30,13 @@ void formata(const TKHTMLFormatCellEvent& evento, TExpTov* sender, int linha, in
 }
 
 } // namespace
+
+std::string escapaHtml(const std::string& texto) {
+    std::string r;
+    r.reserve(texto.size());
+    acrescentaEscapado(r, texto);
+    return r;
+}
 
 bool ExpHtml(const std::string& arquivo, Fonte& fonte, const TKHTMLFormatCellEvent& OnFormatCell,
              TExpTov* Sender, const Progresso&) {
@@ -59,12 +58,15 @@ bool ExpHtml(const std::string& arquivo, Fonte& fonte, const TKHTMLFormatCellEve
     saida.linha("</tr>");
 
     fonte.primeiro();
-    std::string linha;
+    std::string linha, valor;
     for (int row = 2; !fonte.fim(); ++row) {
         saida.linha("<tr>");
         for (int k = 0; k < colunas; ++k) {
             atributos.clear();
-            dado = escapaHtml(fonte.textoWeb(k));
+            valor.clear();
+            fonte.acrescentaTextoWeb(k, valor);
+            dado.clear();
+            acrescentaEscapado(dado, valor);
             if (dado.empty()) dado = "&nbsp";
             formata(OnFormatCell, Sender, row, k + 1, fonte.nome(k), atributos, dado);
             linha.assign("<td nowrap ");

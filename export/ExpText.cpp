@@ -34,22 +34,23 @@ bool ExpText(const std::string& arquivo, Fonte& fonte, const std::string& edSepC
 
     TArquivoSeguro saida(arquivo);
     const int colunas = fonte.colunas();
-    std::string linha;
+    std::string linha, v;
     std::int64_t escritas = 0;
     while (!fonte.fim()) {
         linha.clear();
         for (int k = 0; k < colunas; ++k) {
             if (k > 0 && separador != ' ') linha += separador;
-            std::string v = fonte.texto(k);
-            if (qualificador != ' ') {
+            if (qualificador == ' ') {
+                fonte.acrescentaTexto(k, linha);
+            } else {
+                v.clear();
+                fonte.acrescentaTexto(k, v);
                 linha += qualificador;
                 for (char c : v) {
                     linha += c;
                     if (c == qualificador) linha += qualificador;
                 }
                 linha += qualificador;
-            } else {
-                linha += v;
             }
         }
         saida.linha(linha);

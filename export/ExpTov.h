@@ -86,6 +86,11 @@ public:
     /// The current row's cell as Word and Excel receive it.
     virtual Valor valor(int coluna) = 0;
 
+    /// `texto` / `textoWeb` appended to `saida`, for writers that build a
+    /// whole line without a string per cell.
+    virtual void acrescentaTexto(int coluna, std::string& saida) { saida += texto(coluna); }
+    virtual void acrescentaTextoWeb(int coluna, std::string& saida) { saida += textoWeb(coluna); }
+
     /// Suspends / resumes the updates of the dataset's attached controls
     /// (nested, counted).
     virtual void desabilitaControles() = 0;

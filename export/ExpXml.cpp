@@ -17,6 +17,17 @@ bool parteDeNome(unsigned char c) {
     return inicioDeNome(c) || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == 0xB7;
 }
 
+void acrescentaLimpo(std::string& r, const std::string& valor) {
+    for (char c : valor) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (c == '<' || c == '>' || c == '&')
+            r += ' ';
+        else if (u >= 0x20 || u == '\t' || u == '\n' || u == '\r')
+            r += c;
+        // other control characters are not allowed anywhere in an XML 1.0 document
+    }
+}
+
 } // namespace
 
 std::string nomeXml(const std::string& rotulo) {
@@ -32,14 +43,7 @@ std::string nomeXml(const std::string& rotulo) {
 std::string valorXml(const std::string& valor) {
     std::string r;
     r.reserve(valor.size());
-    for (char c : valor) {
-        unsigned char u = static_cast<unsigned char>(c);
-        if (c == '<' || c == '>' || c == '&')
-            r += ' ';
-        else if (u >= 0x20 || u == '\t' || u == '\n' || u == '\r')
-            r += c;
-        // other control characters are not allowed anywhere in an XML 1.0 document
-    }
+    acrescentaLimpo(r, valor);
     return r;
 }
 
@@ -56,12 +60,14 @@ bool ExpXml(const std::string& arquivo, Fonte& fonte, const Progresso& progresso
     }
     if (progresso) progresso(0, fonte.registros());
     fonte.primeiro();
-    std::string linha;
+    std::string linha, valor;
     while (!fonte.fim()) {
         saida.linha("  <Registros>");
         for (int k = 0; k < colunas; ++k) {
             linha = abre[k];
-            linha += valorXml(fonte.textoWeb(k));
+            valor.clear();
+            fonte.acrescentaTextoWeb(k, valor);
+            acrescentaLimpo(linha, valor);
             linha += fecha[k];
             saida.linha(linha);
         }
