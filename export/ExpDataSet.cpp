@@ -3,20 +3,13 @@
 // dataset as a writer's row source.
 #include "export/ExpDataSet.h"
 
+#include "export/ExpExcel.h"
+#include "export/ExpWord.h"
 #include "export/ExportaTov.h"
 
 #include "db/FbCustomDataSet.h"
 #include "rtl/format.h"
 #include "rtl/strutil.h"
-
-#if __has_include("export/ExpWord.h")
-#include "export/ExpWord.h"
-#define BRIVANE_EXP_WORD 1
-#endif
-#if __has_include("export/ExpExcel.h")
-#include "export/ExpExcel.h"
-#define BRIVANE_EXP_EXCEL 1
-#endif
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -287,22 +280,10 @@ bool TExportaTov::executaEscritor(const std::string& arquivo) {
     };
     if (rbTxt->isChecked())
         return exporta::ExpText(arquivo, fonte, l1(edSepC->text()), l1(edSepT->text()), progresso);
-    if (rbDoc->isChecked()) {
-#ifdef BRIVANE_EXP_WORD
-        return exporta::ExpWord(arquivo, fonte, progresso);
-#else
-        return false;
-#endif
-    }
+    if (rbDoc->isChecked()) return exporta::ExpWord(arquivo, fonte, progresso);
     if (rbHtml->isChecked())
         return owner_ ? owner_->ExpHtml(arquivo, fonte, progresso)
                       : exporta::ExpHtml(arquivo, fonte, {}, nullptr, progresso);
-    if (rbExcel->isChecked()) {
-#ifdef BRIVANE_EXP_EXCEL
-        return exporta::ExpExcel(arquivo, fonte, progresso);
-#else
-        return false;
-#endif
-    }
+    if (rbExcel->isChecked()) return exporta::ExpExcel(arquivo, fonte, progresso);
     return exporta::ExpXml(arquivo, fonte, progresso);
 }
