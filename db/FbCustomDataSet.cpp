@@ -220,7 +220,11 @@ void TField::AppendAsString(std::string& out) const {
         rtl::appendIntToStr(out, load<std::int64_t>(p));
         break;
     case ftFloat:
-        rtl::appendFloatToStr(out, load<double>(p));
+        // A float's text follows its display format too; BCD text never does.
+        if (displayFormat_.empty())
+            rtl::appendFloatToStr(out, load<double>(p));
+        else
+            rtl::appendFormatFloat(out, displayFormat_, load<double>(p));
         break;
     case ftBCD:
         rtl::appendCurrToStr(out, rtl::Currency::fromRaw(load<std::int64_t>(p)));
@@ -892,13 +896,9 @@ int TFbCustomDataSet::FetchMore(int count) {
 }
 
 int TFbCustomDataSet::PeekRow(int index) {
+    // Never fetches: a model paints rows it already knows of, and a fetch
+    // here would tell observers about new rows in the middle of painting.
     const int previous = readRow_;
-    if (active_ && index >= rowCount_) {
-        const int old = rowCount_;
-        while (rowCount_ <= index && fetchOne()) {
-        }
-        notifyFetched(old);
-    }
     readRow_ = index;
     return previous;
 }

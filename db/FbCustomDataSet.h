@@ -113,7 +113,8 @@ public:
 
     bool IsNull() const;
     /// The value as text: strings as stored (CHAR keeps its trailing
-    /// blanks), integers in decimal, floats as general text (15 digits),
+    /// blanks), integers in decimal, floats in DisplayFormat when set, else
+    /// as general text (15 digits),
     /// BCD as currency text, dates, times and date-times in the locale's
     /// short date / long time, memo and blob the whole content.
     std::string AsString() const;
@@ -236,9 +237,10 @@ public:
     /// True when the cursor has delivered every row (or when closed).
     bool AllFetched() const { return !active_ || cursorAtEnd_; }
 
-    /// Makes cached row `index` (0-based, < RecordCount) the row the fields
-    /// read, without moving the current row or telling observers; returns
-    /// the previous one. For painting one cell. See TFbRowPeek.
+    /// Makes cached row `index` (0-based) the row the fields read, without
+    /// moving the current row, fetching or telling observers; returns the
+    /// previous one. A row outside the cache reads as null. For painting
+    /// one cell; see TFbRowPeek.
     int PeekRow(int index);
 
     // Fields (valid while open; re-made at each open, in SELECT order).

@@ -174,7 +174,7 @@ TEST(FieldValues, DisplayFormatsShapeTheGridText) {
     TField& valor = env.table.FieldByName("VALOR");
     valor.SetDisplayFormat("###,###,###,##0.00");
     EXPECT_EQ(valor.DisplayText(), "1.234.567,89");
-    EXPECT_EQ(valor.AsString(), "1234567,891") << "AsString ignores the display format";
+    EXPECT_EQ(valor.AsString(), "1.234.567,89") << "a float's text follows its format";
     TField& qtd = env.table.FieldByName("QTD");
     qtd.SetDisplayFormat("###,###,###,##0.####");
     EXPECT_EQ(qtd.DisplayText(), "2,5");
@@ -182,9 +182,12 @@ TEST(FieldValues, DisplayFormatsShapeTheGridText) {
     EXPECT_EQ(preco.AsString(), "10");
     preco.SetDisplayFormat("###,###,###,##0.00");
     EXPECT_EQ(preco.DisplayText(), "10,00");
+    EXPECT_EQ(preco.AsString(), "10") << "BCD text is always the currency text";
     TField& dia = env.table.FieldByName("DIA");
     dia.SetDisplayFormat("dd/mm/yyyy");
     EXPECT_EQ(dia.DisplayText(), "05/03/2024");
+    dia.SetDisplayFormat("yyyy");
+    EXPECT_EQ(dia.DisplayText(), "2024");
     TField& hora = env.table.FieldByName("HORA");
     hora.SetDisplayFormat("hh:nn:ss");
     EXPECT_EQ(hora.DisplayText(), "07:08:09");

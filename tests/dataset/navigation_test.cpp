@@ -129,6 +129,17 @@ TEST(Navigation, PeekingAtARowLeavesTheCurrentRowAlone) {
     EXPECT_EQ(env.table.RecNo(), 4);
 }
 
+TEST(Navigation, PeekingBeyondTheCacheReadsNullAndFetchesNothing) {
+    Env env(numbersTable(10));
+    env.open("N");
+    {
+        TFbRowPeek peek(env.table, 5);
+        EXPECT_TRUE(env.table.FieldByName("ID").IsNull());
+    }
+    EXPECT_EQ(env.table.RecordCount(), 1);
+    EXPECT_EQ(env.table.FieldByName("ID").AsInteger(), 1);
+}
+
 TEST(Navigation, SmallChunksHoldEveryRowIntact) {
     Env env(numbersTable(23));
     env.table.SetBufferChunks(2);
