@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -24,6 +25,14 @@ using Clock = std::chrono::steady_clock;
 
 double seconds(Clock::time_point from) {
     return std::chrono::duration<double>(Clock::now() - from).count();
+}
+
+/// CPU seconds of the whole process (the embedded engine runs inside it):
+/// steadier than wall time on a machine shared with other work.
+double cpuNow() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
 /// Resident memory of this process in bytes (VmRSS).
@@ -45,6 +54,9 @@ struct RawResult {
     long rows = 0;
     long blobBytes = 0;
     double seconds = 0;
+    double cpu = 0;
+    double fetchSeconds = 0; // the fetch loop alone (after execute)
+    double fetchCpu = 0;
 };
 
 /// Prepare, execute and fetch `sql` to the end on a fresh attachment, with
@@ -68,6 +80,7 @@ RawResult rawLoop(const std::string& path, const std::string& sql, bool readMemo
 
     RawResult r;
     auto t0 = Clock::now();
+    const double c0 = cpuNow();
     CheckStatus(api.isc_dsql_alloc_statement2(st, &db, &stmt));
     std::vector<char> daBuf(XSQLDA_LENGTH(20));
     auto* da = reinterpret_cast<XSQLDA*>(daBuf.data());
@@ -85,6 +98,8 @@ RawResult rawLoop(const std::string& path, const std::string& sql, bool readMemo
         v.sqlind = &nulls[static_cast<std::size_t>(i)];
     }
     CheckStatus(api.isc_dsql_execute(st, &tr, &stmt, 3, nullptr));
+    const auto f0 = Clock::now();
+    const double fc0 = cpuNow();
     char seg[16384];
     while (api.isc_dsql_fetch(st, &stmt, 3, da) == 0) {
         ++r.rows;
@@ -104,8 +119,11 @@ RawResult rawLoop(const std::string& path, const std::string& sql, bool readMemo
             api.isc_close_blob(st, &blob);
         }
     }
+    r.fetchSeconds = seconds(f0);
+    r.fetchCpu = cpuNow() - fc0;
     api.isc_dsql_free_statement(st, &stmt, DSQL_drop);
     r.seconds = seconds(t0);
+    r.cpu = cpuNow() - c0;
     api.isc_commit_transaction(st, &tr);
     api.isc_detach_database(st, &db);
     return r;
@@ -116,6 +134,9 @@ struct WalkResult {
     std::size_t textBytes = 0;
     double openSeconds = 0;
     double seconds = 0;
+    double cpu = 0;
+    double fetchSeconds = 0; // First to Eof (after the open)
+    double fetchCpu = 0;
     long rssGrowth = 0;
     std::size_t recordSize = 0;
 };
@@ -129,11 +150,14 @@ WalkResult walk(TFbTable& t, const std::string& table, bool readMemo, bool appen
     t.SetTableName(table);
     long rss0 = residentBytes();
     auto t0 = Clock::now();
+    const double c0 = cpuNow();
     t.Open();
     r.openSeconds = seconds(t0);
+    const auto f0 = Clock::now();
+    const double fc0 = cpuNow();
     std::string buffer;
     t.First();
-    const int n = t.FieldCount();
+    const int n = std::getenv("BENCH_BARE") ? 0 : t.FieldCount();
     while (!t.Eof()) {
         for (int i = 0; i < n; ++i) {
             TField& f = t.Fields(i);
@@ -152,7 +176,10 @@ WalkResult walk(TFbTable& t, const std::string& table, bool readMemo, bool appen
         ++r.rows;
         t.Next();
     }
+    r.fetchSeconds = seconds(f0);
+    r.fetchCpu = cpuNow() - fc0;
     r.seconds = seconds(t0);
+    r.cpu = cpuNow() - c0;
     r.rssGrowth = residentBytes() - rss0;
     r.recordSize = t.RecordSize();
     t.Close();
@@ -203,42 +230,60 @@ int main(int argc, char** argv) {
         t.Close();
         std::printf("SELECT: %s\n", sql.c_str());
 
-        double best[4] = {1e9, 1e9, 1e9, 1e9};
-        double bestMemoRaw = 1e9, bestMemoWalk = 1e9;
+        // Best of the rounds, per loop: wall and CPU, whole run and fetch phase.
+        struct Best {
+            double wall = 1e9, cpu = 1e9, fetchWall = 1e9, fetchCpu = 1e9;
+            void take(double w, double c, double fw, double fc) {
+                wall = std::min(wall, w);
+                cpu = std::min(cpu, c);
+                fetchWall = std::min(fetchWall, fw);
+                fetchCpu = std::min(fetchCpu, fc);
+            }
+        } bRaw, bWalk, bAppend;
         long rows = 0;
         WalkResult last;
         for (int round = 0; round < rounds; ++round) {
             RawResult raw = rawLoop(path, sql, false);
             WalkResult w = walk(t, "BENCH", false, false);
             WalkResult wa = walk(t, "BENCH", false, true);
-            best[0] = std::min(best[0], raw.seconds);
-            best[1] = std::min(best[1], w.seconds);
-            best[2] = std::min(best[2], wa.seconds);
+            bRaw.take(raw.seconds, raw.cpu, raw.fetchSeconds, raw.fetchCpu);
+            bWalk.take(w.seconds, w.cpu, w.fetchSeconds, w.fetchCpu);
+            bAppend.take(wa.seconds, wa.cpu, wa.fetchSeconds, wa.fetchCpu);
             rows = raw.rows;
             if (w.rows != raw.rows)
                 std::fprintf(stderr, "row counts differ: raw %ld, walk %ld\n", raw.rows, w.rows);
             if (round == 0) last = w;
-            std::printf("round %d: raw %.3f s, walk %.3f s (open %.4f s), walk/append %.3f s\n",
-                        round + 1, raw.seconds, w.seconds, w.openSeconds, wa.seconds);
+            std::printf("round %d: raw %.3f s (fetch %.3f), walk %.3f s (fetch %.3f, open %.4f), "
+                        "appending %.3f s (fetch %.3f)\n",
+                        round + 1, raw.seconds, raw.fetchSeconds, w.seconds, w.fetchSeconds,
+                        w.openSeconds, wa.seconds, wa.fetchSeconds);
         }
+        double memoRaw = 0, memoWalk = 0;
         if (std::getenv("BENCH_MEMO")) {
-            RawResult raw = rawLoop(path, sql, true);
-            WalkResult w = walk(t, "BENCH", true, true);
-            bestMemoRaw = raw.seconds;
-            bestMemoWalk = w.seconds;
+            memoRaw = rawLoop(path, sql, true).seconds;
+            memoWalk = walk(t, "BENCH", true, true).seconds;
         }
         const double openBig = medianOpen(t, "BENCH", 5);
         const double openSmall = medianOpen(t, "SMALL", 5);
 
-        std::printf("\nrows: %ld\n", rows);
-        std::printf("raw fetch loop:          %10.0f rows/s (%.3f s)\n", rows / best[0], best[0]);
-        std::printf("dataset walk, AsString:  %10.0f rows/s (%.3f s)  ratio %.2f\n", rows / best[1],
-                    best[1], best[1] / best[0]);
-        std::printf("dataset walk, appending: %10.0f rows/s (%.3f s)  ratio %.2f\n", rows / best[2],
-                    best[2], best[2] / best[0]);
-        if (bestMemoWalk < 1e9)
-            std::printf("with memo contents:      raw %.3f s, walk %.3f s, ratio %.2f\n",
-                        bestMemoRaw, bestMemoWalk, bestMemoWalk / bestMemoRaw);
+        auto line = [&](const char* what, const Best& b) {
+            std::printf("%-24s %9.0f rows/s  whole %.3f s (cpu %.3f)  fetch phase %.3f s (cpu "
+                        "%.3f)\n",
+                        what, rows / b.wall, b.wall, b.cpu, b.fetchWall, b.fetchCpu);
+        };
+        std::printf("\nrows: %ld (best of %d rounds)\n", rows, rounds);
+        line("raw fetch loop:", bRaw);
+        line("dataset walk, AsString:", bWalk);
+        line("dataset walk, appending:", bAppend);
+        std::printf("ratio walk/raw: whole %.2f (cpu %.2f), fetch phase %.2f (cpu %.2f)\n",
+                    bWalk.wall / bRaw.wall, bWalk.cpu / bRaw.cpu, bWalk.fetchWall / bRaw.fetchWall,
+                    bWalk.fetchCpu / bRaw.fetchCpu);
+        std::printf("ratio appending/raw: whole %.2f (cpu %.2f), fetch phase %.2f (cpu %.2f)\n",
+                    bAppend.wall / bRaw.wall, bAppend.cpu / bRaw.cpu,
+                    bAppend.fetchWall / bRaw.fetchWall, bAppend.fetchCpu / bRaw.fetchCpu);
+        if (memoWalk > 0)
+            std::printf("with memo contents read: raw %.3f s, walk %.3f s, ratio %.2f\n", memoRaw,
+                        memoWalk, memoWalk / memoRaw);
         std::printf("record size: %zu bytes; resident growth during the walk: %.1f bytes/row\n",
                     last.recordSize, rows ? double(last.rssGrowth) / double(rows) : 0.0);
         std::printf("open BENCH (median of 5): %.4f s; open SMALL: %.4f s; ratio %.2f\n", openBig,

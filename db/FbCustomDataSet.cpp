@@ -182,7 +182,7 @@ std::string TFbBlobStream::ReadAll() {
 // TField
 
 const std::byte* TField::data() const {
-    const std::byte* rec = dataSet_->activeRecord();
+    const std::byte* rec = dataSet_->readRecord_;
     if (!rec) return nullptr;
     auto bits = reinterpret_cast<const unsigned char*>(rec + kKeySize);
     if (bits[index_ >> 3] & (1u << (index_ & 7))) return nullptr;
@@ -509,7 +509,8 @@ void TFbCustomDataSet::Open() {
 
     try {
         makeFields();
-        current_ = readRow_ = -1;
+        current_ = -1;
+        setReadRow(current_);
         rowCount_ = 0;
         cursorAtEnd_ = false;
         select_->ExecQuery();
@@ -523,7 +524,8 @@ void TFbCustomDataSet::Open() {
         countedTransaction_ = link_->Transaction();
         eof_ = bof_ = true;
         if (fetchOne()) {
-            current_ = readRow_ = 0;
+            current_ = 0;
+            setReadRow(current_);
             eof_ = false;
         }
     } catch (...) {
@@ -548,7 +550,8 @@ void TFbCustomDataSet::releaseOpenState() {
     cache_.reset();
     fields_.clear();
     rowCount_ = 0;
-    current_ = readRow_ = -1;
+    current_ = -1;
+    setReadRow(current_);
     eof_ = bof_ = true;
     cursorAtEnd_ = true;
 }
@@ -790,9 +793,9 @@ void TFbCustomDataSet::fetchAll() {
     }
 }
 
-const std::byte* TFbCustomDataSet::activeRecord() const {
-    if (!active_ || readRow_ < 0 || readRow_ >= rowCount_) return nullptr;
-    return cache_->record(readRow_);
+void TFbCustomDataSet::setReadRow(int row) {
+    readRow_ = row;
+    readRecord_ = active_ && row >= 0 && row < rowCount_ ? cache_->record(row) : nullptr;
 }
 
 const std::string& TFbCustomDataSet::blobContent(const TField& f) const {
@@ -828,7 +831,8 @@ void TFbCustomDataSet::First() {
     if (!active_) return;
     const int old = rowCount_;
     if (rowCount_ == 0) fetchOne();
-    current_ = readRow_ = rowCount_ > 0 ? 0 : -1;
+    current_ = rowCount_ > 0 ? 0 : -1;
+    setReadRow(current_);
     bof_ = true;
     eof_ = rowCount_ == 0;
     notifyFetched(old);
@@ -839,7 +843,8 @@ void TFbCustomDataSet::Next() {
     if (!active_) return;
     const int old = rowCount_;
     if (current_ + 1 < rowCount_ || fetchOne()) {
-        current_ = readRow_ = current_ + 1;
+        current_ = current_ + 1;
+        setReadRow(current_);
         bof_ = false;
         eof_ = false;
         notifyFetched(old);
@@ -852,7 +857,8 @@ void TFbCustomDataSet::Next() {
 void TFbCustomDataSet::Prior() {
     if (!active_) return;
     if (current_ > 0) {
-        current_ = readRow_ = current_ - 1;
+        current_ = current_ - 1;
+        setReadRow(current_);
         eof_ = false;
         bof_ = false;
         notifyMoved();
@@ -865,7 +871,8 @@ void TFbCustomDataSet::Last() {
     if (!active_) return;
     const int old = rowCount_;
     fetchAll();
-    current_ = readRow_ = rowCount_ - 1;
+    current_ = rowCount_ - 1;
+    setReadRow(current_);
     eof_ = true;
     bof_ = rowCount_ == 0;
     notifyFetched(old);
@@ -879,7 +886,8 @@ void TFbCustomDataSet::SetRecNo(int recNo) {
     while (rowCount_ <= index && fetchOne()) {
     }
     if (rowCount_ == 0) return;
-    current_ = readRow_ = std::min(index, rowCount_ - 1);
+    current_ = std::min(index, rowCount_ - 1);
+    setReadRow(current_);
     eof_ = false;
     bof_ = false;
     notifyFetched(old);
@@ -899,7 +907,7 @@ int TFbCustomDataSet::PeekRow(int index) {
     // Never fetches: a model paints rows it already knows of, and a fetch
     // here would tell observers about new rows in the middle of painting.
     const int previous = readRow_;
-    readRow_ = index;
+    setReadRow(index);
     return previous;
 }
 

@@ -337,7 +337,7 @@ private:
     void notifyMoved();
     void notifyFetched(int oldCount);
     void releaseOpenState();
-    const std::byte* activeRecord() const;
+    void setReadRow(int row);
     const std::string& blobContent(const TField& f) const;
 
     std::unique_ptr<Link> link_;
@@ -356,7 +356,8 @@ private:
     bool bof_ = true;
     bool cursorAtEnd_ = true;
     int current_ = -1;
-    int readRow_ = -1; // the row the fields read: current_ unless peeking
+    int readRow_ = -1;                      // the row the fields read: current_ unless peeking
+    const std::byte* readRecord_ = nullptr; // its record, null outside the cache
     int rowCount_ = 0;
     int disableCount_ = 0;
     int dbKeyColumn_ = -1;
