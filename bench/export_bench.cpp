@@ -1,7 +1,8 @@
 // Rows per second of the text, HTML and XML writers on a generated table,
 // beside the raw fetch loop of the dataset, and the peak memory of each.
 // Every measurement runs in its own child process so that its peak resident
-// size is its own. Usage: bench_export [rows...] (default 100000 1000000).
+// size is its own; the better of two runs is shown. Usage: bench_export [rows...] (default 100000
+// 1000000).
 #include "db/FbDatabase.h"
 #include "db/FbTable.h"
 #include "export/ExpDataSet.h"
@@ -32,7 +33,7 @@ struct Medida {
 
 /// Runs `f` in a child; its seconds come back through a pipe, its peak
 /// memory through wait4.
-Medida emFilho(const std::function<double()>& f, const std::string& saida = "") {
+Medida umFilho(const std::function<double()>& f, const std::string& saida = "") {
     int canal[2];
     if (pipe(canal) != 0) return {};
     pid_t pid = fork();
@@ -58,6 +59,14 @@ Medida emFilho(const std::function<double()>& f, const std::string& saida = "") 
     std::error_code ec;
     if (!saida.empty()) m.bytes = fs::file_size(saida, ec);
     return m;
+}
+
+/// The better of two runs: the first one also warms the file cache, and the
+/// machine is shared.
+Medida emFilho(const std::function<double()>& f, const std::string& saida = "") {
+    Medida a = umFilho(f, saida);
+    Medida b = umFilho(f, saida);
+    return (b.segundos >= 0 && (a.segundos < 0 || b.segundos < a.segundos)) ? b : a;
 }
 
 struct Conexao {
@@ -154,7 +163,7 @@ int main(int argc, char** argv) {
     std::printf("export writers over a table of 7 columns (embedded engine)\n");
     for (long linhas : tamanhos) {
         std::string banco = (pasta / ("itens_" + std::to_string(linhas) + ".fdb")).string();
-        Medida criacao = emFilho([&] {
+        Medida criacao = umFilho([&] {
             double t0 = agora();
             criaBanco(banco, linhas);
             return agora() - t0;
