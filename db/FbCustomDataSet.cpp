@@ -408,13 +408,11 @@ bool TField::AsBoolean() const {
     case ftBCD:
         return load<std::int64_t>(p) != 0;
     case ftString: {
-        std::string_view s = rtl::trim(AsString());
-        if (!s.empty()) {
-            char c = s[0];
-            if (c == 'T' || c == 't' || c == 'Y' || c == 'y') return true;
-            if (c == 'F' || c == 'f' || c == 'N' || c == 'n') return false;
-        }
-        throw rtl::EConvertError("'" + AsString() + "' is not a valid boolean value");
+        // Only a leading T or Y counts as true; any other text is false.
+        const std::byte* len = p;
+        if (load<std::uint16_t>(len) == 0) return false;
+        const char c = static_cast<char>(p[2]);
+        return c == 'T' || c == 't' || c == 'Y' || c == 'y';
     }
     default:
         conversionError();

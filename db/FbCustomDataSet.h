@@ -133,7 +133,7 @@ public:
     rtl::Currency AsCurrency() const;
     /// Dates, times and date-times; strings parsed with the locale formats.
     rtl::TDateTime AsDateTime() const;
-    /// Numbers: not 0; strings starting with T/t/Y/y true, F/f/N/n false.
+    /// Numbers: not 0; strings: true when they start with T, t, Y or y.
     bool AsBoolean() const;
     /// A reader over the content of a blob or memo field (empty for null);
     /// client error 38 for other kinds. The content is read from the server

@@ -209,13 +209,15 @@ TEST(FieldValues, FieldSettingsLiveOnlyUntilTheNextOpen) {
 }
 
 TEST(FieldValues, TextParsesIntoNumbersOrFails) {
-    Env env("CREATE TABLE T (A VARCHAR(10), B VARCHAR(10));"
-            "INSERT INTO T VALUES ('42', 'abc');");
+    Env env("CREATE TABLE T (A VARCHAR(10), B VARCHAR(10), C CHAR(3));"
+            "INSERT INTO T VALUES ('42', 'abc', 'yes');");
     env.open("T");
     EXPECT_EQ(env.table.FieldByName("A").AsInteger(), 42);
     EXPECT_DOUBLE_EQ(env.table.FieldByName("A").AsFloat(), 42.0);
     EXPECT_THROW(env.table.FieldByName("B").AsInteger(), rtl::EConvertError);
     EXPECT_THROW(env.table.FieldByName("B").AsFloat(), rtl::EConvertError);
+    EXPECT_FALSE(env.table.FieldByName("B").AsBoolean()) << "only T or Y make a text true";
+    EXPECT_TRUE(env.table.FieldByName("C").AsBoolean());
 }
 
 TEST(FieldValues, DateCannotBeReadAsANumberOfOtherKind) {
