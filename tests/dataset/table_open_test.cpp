@@ -53,6 +53,31 @@ TEST(TableOpen, FieldsFollowTheSelectWithoutTheHiddenKey) {
     EXPECT_THROW(env.table.FieldByName("NADA"), EFbError);
 }
 
+TEST(TableOpen, ArrayColumnsGetNoFieldAndTheOthersStillLineUp) {
+    Env env("CREATE TABLE T (A INTEGER, ARR INTEGER[3], B VARCHAR(5));"
+            "INSERT INTO T (A, B) VALUES (1, 'um');");
+    env.open("T");
+    ASSERT_EQ(env.table.FieldCount(), 2);
+    EXPECT_EQ(env.table.Fields(0).FieldName(), "A");
+    EXPECT_EQ(env.table.Fields(1).FieldName(), "B");
+    EXPECT_EQ(env.table.Fields(1).AsString(), "um");
+    EXPECT_EQ(env.table.Fields(1).Index(), 1);
+}
+
+TEST(TableOpen, RebindingAnOpenTableClosesIt) {
+    Env env(kShop);
+    env.open("CLIENTES");
+    TFbTransaction other;
+    other.SetDefaultDatabase(&env.db);
+    env.table.SetTransaction(&other);
+    EXPECT_FALSE(env.table.Active());
+    env.table.Open();
+    EXPECT_TRUE(other.Active());
+    EXPECT_EQ(env.table.RecordCount(), 1);
+    env.table.Close();
+    EXPECT_FALSE(other.Active());
+}
+
 TEST(TableOpen, FilteredWithEmptyFilterAddsNoWhere) {
     Env env(kShop);
     env.open("CLIENTES", "", true);
