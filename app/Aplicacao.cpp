@@ -1,0 +1,68 @@
+#include "app/Aplicacao.h"
+
+#include "db/FbCustomDataSet.h"
+#include "rtl/dialogs.h"
+#include "rtl/settings.h"
+
+#include <QGuiApplication>
+
+namespace app {
+
+QString tituloAplicacao() {
+    return QStringLiteral("Brivane - Replicação de registros Firebird & Interbase");
+}
+
+std::string mensagemDe(std::exception_ptr e) {
+    try {
+        std::rethrow_exception(e);
+    } catch (const std::exception& x) {
+        return x.what();
+    } catch (...) {
+        return "Erro desconhecido";
+    }
+}
+
+void mostraErroGeral(std::exception_ptr e) {
+    const std::string texto = rtl::errorBoxText(mensagemDe(e));
+    try {
+        rtl::dialogs().errorBox(texto);
+    } catch (...) {
+        // A failing error box must not take the program down with it.
+    }
+    // A handler that ended early may have left the hourglass behind.
+    while (QGuiApplication::overrideCursor())
+        QGuiApplication::restoreOverrideCursor();
+}
+
+void executaProtegido(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (...) {
+        mostraErroGeral(std::current_exception());
+    }
+}
+
+void preparaAmbiente() {
+    rtl::setFormatSettings(rtl::localeSettings(""));
+    TFbCustomDataSet::SetBusyHook([](bool ocupado) {
+        if (ocupado)
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QGuiApplication::restoreOverrideCursor();
+    });
+}
+
+TAplicacao::TAplicacao(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("brivane"));
+}
+
+bool TAplicacao::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        mostraErroGeral(std::current_exception());
+        return true;
+    }
+}
+
+} // namespace app

@@ -1,0 +1,78 @@
+#include "app/DialogosQt.h"
+
+#include "app/Aplicacao.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace app {
+
+namespace {
+
+QWidget* dono() {
+    if (QWidget* w = QApplication::activeModalWidget()) return w;
+    return QApplication::activeWindow();
+}
+
+int caixa(QMessageBox::Icon icone, const QString& titulo, const std::string& texto,
+          QMessageBox::StandardButtons botoes) {
+    QMessageBox box(icone, titulo, textoDaCaixa(texto), botoes, dono());
+    box.setTextFormat(Qt::PlainText);
+    return box.exec();
+}
+
+bool arquivo(const rtl::UserDialogs::FileDialog& d, std::string& file,
+             QFileDialog::AcceptMode modo) {
+    QFileDialog dlg(dono(), deLatin1(d.title), deLatin1(d.initialDir));
+    // Qt's own dialog everywhere, so filters and the suffix behave alike.
+    dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+    dlg.setAcceptMode(modo);
+    dlg.setFileMode(modo == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                    : QFileDialog::AnyFile);
+    QStringList filtros;
+    for (const auto& f : d.filters)
+        filtros << deLatin1(f);
+    if (!filtros.isEmpty()) {
+        dlg.setNameFilters(filtros);
+        if (d.selectedFilter >= 0 && d.selectedFilter < filtros.size())
+            dlg.selectNameFilter(filtros[d.selectedFilter]);
+    }
+    if (!d.defaultExt.empty()) dlg.setDefaultSuffix(deLatin1(d.defaultExt));
+    if (!d.initialFile.empty()) dlg.selectFile(deLatin1(d.initialFile));
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
+    file = latin1(dlg.selectedFiles().first());
+    return true;
+}
+
+} // namespace
+
+QString textoDaCaixa(const std::string& text) {
+    QString s = deLatin1(text);
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return s;
+}
+
+void TDialogosQt::message(const std::string& text) {
+    caixa(QMessageBox::NoIcon, tituloAplicacao(), text, QMessageBox::Ok);
+}
+
+bool TDialogosQt::question(const std::string& caption, const std::string& text) {
+    return caixa(QMessageBox::Question, deLatin1(caption), text,
+                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void TDialogosQt::errorBox(const std::string& text) {
+    caixa(QMessageBox::Critical, tituloAplicacao(), text, QMessageBox::Ok);
+}
+
+bool TDialogosQt::openFile(const FileDialog& d, std::string& file) {
+    return arquivo(d, file, QFileDialog::AcceptOpen);
+}
+
+bool TDialogosQt::saveFile(const FileDialog& d, std::string& file) {
+    return arquivo(d, file, QFileDialog::AcceptSave);
+}
+
+} // namespace app

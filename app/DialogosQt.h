@@ -1,0 +1,24 @@
+#pragma once
+// The program's message boxes and file dialogs, drawn by Qt. Installed with
+// rtl::setDialogs at start; tests install their own recorder instead.
+#include "rtl/dialogs.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace app {
+
+class TDialogosQt : public rtl::UserDialogs {
+public:
+    void message(const std::string& text) override;
+    bool question(const std::string& caption, const std::string& text) override;
+    void errorBox(const std::string& text) override;
+    bool openFile(const FileDialog& d, std::string& file) override;
+    bool saveFile(const FileDialog& d, std::string& file) override;
+};
+
+/// A Latin-1 message as Qt shows it: a carriage return, alone or before a
+/// line feed, becomes one line break.
+QString textoDaCaixa(const std::string& text);
+
+} // namespace app

@@ -1,0 +1,95 @@
+#pragma once
+// The read-only grid over the table dataset: a model that follows the
+// dataset through its observer interface and asks it for rows only as the
+// view scrolls to them, and the view that shows it with a row indicator and
+// vertical lines only.
+#include "db/FbCustomDataSet.h"
+
+#include <QAbstractTableModel>
+#include <QHeaderView>
+#include <QTableView>
+
+namespace app {
+
+/// Table model over a dataset (not owned; must outlive the model). One row
+/// per cached row, one column per field; cells show each field's display
+/// text, titles the field names. Rows arrive through fetchMore in chunks.
+class TGradeModelo : public QAbstractTableModel, private TFbDataSetObserver {
+    Q_OBJECT
+public:
+    explicit TGradeModelo(TFbCustomDataSet& ds, QObject* parent = nullptr);
+    ~TGradeModelo() override;
+
+    /// Rows asked of the dataset per fetchMore.
+    static constexpr int kPedaco = 200;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation o, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
+
+    TFbCustomDataSet& dataSet() const { return ds_; }
+
+signals:
+    /// The dataset's current row changed (0-based; -1 with none).
+    void linhaAtualMudou(int linha);
+    /// The dataset opened and the model now shows its fields.
+    void aberto();
+
+private:
+    void DataSetOpened(TFbCustomDataSet&) override;
+    void DataSetClosing(TFbCustomDataSet&) override;
+    void DataSetClosed(TFbCustomDataSet&) override;
+    void RowMoved(TFbCustomDataSet&) override;
+    void RowsFetched(TFbCustomDataSet&, int oldCount, int newCount) override;
+    void ControlsEnabled(TFbCustomDataSet&) override;
+    void recarrega();
+
+    TFbCustomDataSet& ds_;
+    int linhas_ = 0;
+    int colunas_ = 0;
+    bool falhou_ = false; // a fetch failed: stop asking until the next open
+};
+
+/// The row indicator: an empty vertical header that marks the current row.
+class TIndicador : public QHeaderView {
+    Q_OBJECT
+public:
+    explicit TIndicador(QWidget* parent = nullptr);
+    void setLinhaAtual(int linha);
+    int linhaAtual() const { return linha_; }
+    QSize sizeHint() const override { return {12, QHeaderView::sizeHint().height()}; }
+
+protected:
+    void paintSection(QPainter* p, const QRect& r, int logicalIndex) const override;
+
+private:
+    int linha_ = -1;
+};
+
+/// The grid: read-only, cell selection, vertical lines between columns, no
+/// lines between rows, titles with the field names, the row indicator. The
+/// current cell moves the dataset's current row and follows it.
+class TGrade : public QTableView {
+    Q_OBJECT
+public:
+    explicit TGrade(QWidget* parent = nullptr);
+    /// Shows `m` (not owned).
+    void setModelo(TGradeModelo* m);
+    TGradeModelo* modelo() const { return modelo_; }
+    TIndicador* indicador() const { return indicador_; }
+
+protected:
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+
+private:
+    void ajustaColunas();
+    TGradeModelo* modelo_ = nullptr;
+    TIndicador* indicador_;
+    bool seguindo_ = false;
+};
+
+} // namespace app
