@@ -81,10 +81,9 @@ void TSpeedButton::paintEvent(QPaintEvent*) {
         qDrawShadePanel(&p, r, palette(), false, 1);
 
     const bool ativo = isEnabled();
-    const QPixmap g =
-        icon().isNull() ? QPixmap()
-                        : icon().pixmap(iconSize(), devicePixelRatio(),
-                                        ativo ? QIcon::Normal : QIcon::Disabled);
+    const QPixmap g = icon().isNull() ? QPixmap()
+                                      : icon().pixmap(iconSize(), devicePixelRatio(),
+                                                      ativo ? QIcon::Normal : QIcon::Disabled);
     const QString t = text();
     const QSize ts = t.isEmpty() ? QSize() : fontMetrics().size(Qt::TextShowMnemonic, t);
     const int gw = g.isNull() ? 0 : iconSize().width();

@@ -1,6 +1,7 @@
 #include "app/Grade.h"
 
 #include "app/Aplicacao.h"
+#include "db/FbCustomDataSet.h"
 
 #include <QPainter>
 #include <QPolygon>
@@ -63,7 +64,8 @@ int caracteresDe(const TField& f) {
 class TDelegadoLinhas : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter* p, const QStyleOptionViewItem& opt, const QModelIndex& idx) const override {
+    void paint(QPainter* p, const QStyleOptionViewItem& opt,
+               const QModelIndex& idx) const override {
         QStyledItemDelegate::paint(p, opt, idx);
         p->save();
         p->setPen(opt.palette.color(QPalette::Mid));
@@ -76,15 +78,28 @@ public:
 
 // ---------------------------------------------------------------------------
 
+/// Hears the dataset and hands each event to the model.
+class TGradeModelo::Observador : public TFbDataSetObserver {
+public:
+    Observador(TGradeModelo& m) : m_(m) { m_.ds_.AddObserver(this); }
+    ~Observador() override { m_.ds_.RemoveObserver(this); }
+    void DataSetOpened(TFbCustomDataSet&) override { m_.aoAbrir(); }
+    void DataSetClosing(TFbCustomDataSet&) override { m_.aoFechar(); }
+    void DataSetClosed(TFbCustomDataSet&) override { m_.aoFechar(); }
+    void RowMoved(TFbCustomDataSet&) override { m_.aoMover(); }
+    void RowsFetched(TFbCustomDataSet&, int, int newCount) override { m_.aoBuscar(newCount); }
+    void ControlsEnabled(TFbCustomDataSet&) override { m_.aoHabilitar(); }
+
+private:
+    TGradeModelo& m_;
+};
+
 TGradeModelo::TGradeModelo(TFbCustomDataSet& ds, QObject* parent)
-    : QAbstractTableModel(parent), ds_(ds) {
-    ds_.AddObserver(this);
-    if (ds_.Active()) DataSetOpened(ds_);
+    : QAbstractTableModel(parent), ds_(ds), observador_(std::make_unique<Observador>(*this)) {
+    if (ds_.Active()) aoAbrir();
 }
 
-TGradeModelo::~TGradeModelo() {
-    ds_.RemoveObserver(this);
-}
+TGradeModelo::~TGradeModelo() = default;
 
 int TGradeModelo::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : linhas_;
@@ -138,7 +153,7 @@ void TGradeModelo::fetchMore(const QModelIndex& parent) {
     }
     // Normally RowsFetched already told us; this keeps the count right even
     // if the dataset stayed silent.
-    if (ds_.Active() && ds_.RecordCount() > linhas_) RowsFetched(ds_, linhas_, ds_.RecordCount());
+    if (ds_.Active() && ds_.RecordCount() > linhas_) aoBuscar(ds_.RecordCount());
 }
 
 void TGradeModelo::recarrega() {
@@ -153,28 +168,25 @@ void TGradeModelo::recarrega() {
     endResetModel();
 }
 
-void TGradeModelo::DataSetOpened(TFbCustomDataSet&) {
+void TGradeModelo::aoAbrir() {
     recarrega();
     emit aberto();
     emit linhaAtualMudou(ds_.RecNo() - 1);
 }
 
-void TGradeModelo::DataSetClosing(TFbCustomDataSet&) {
+void TGradeModelo::aoFechar() {
+    if (colunas_ == 0 && linhas_ == 0) return;
     beginResetModel();
     colunas_ = linhas_ = 0;
     endResetModel();
     emit linhaAtualMudou(-1);
 }
 
-void TGradeModelo::DataSetClosed(TFbCustomDataSet&) {
-    if (colunas_ || linhas_) DataSetClosing(ds_);
-}
-
-void TGradeModelo::RowMoved(TFbCustomDataSet&) {
+void TGradeModelo::aoMover() {
     emit linhaAtualMudou(ds_.RecNo() - 1);
 }
 
-void TGradeModelo::RowsFetched(TFbCustomDataSet&, int, int newCount) {
+void TGradeModelo::aoBuscar(int newCount) {
     // Rows fetched during the open itself arrive with DataSetOpened.
     if (colunas_ == 0 || newCount <= linhas_) return;
     beginInsertRows({}, linhas_, newCount - 1);
@@ -182,9 +194,9 @@ void TGradeModelo::RowsFetched(TFbCustomDataSet&, int, int newCount) {
     endInsertRows();
 }
 
-void TGradeModelo::ControlsEnabled(TFbCustomDataSet&) {
+void TGradeModelo::aoHabilitar() {
     if (!ds_.Active()) {
-        if (colunas_ || linhas_) DataSetClosing(ds_);
+        aoFechar();
         return;
     }
     // Rows, count and current row may all have changed meanwhile; keep the
@@ -194,7 +206,7 @@ void TGradeModelo::ControlsEnabled(TFbCustomDataSet&) {
         emit aberto();
     } else if (ds_.RecordCount() != linhas_) {
         if (ds_.RecordCount() > linhas_) {
-            RowsFetched(ds_, linhas_, ds_.RecordCount());
+            aoBuscar(ds_.RecordCount());
         } else {
             recarrega();
         }

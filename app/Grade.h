@@ -3,18 +3,20 @@
 // dataset through its observer interface and asks it for rows only as the
 // view scrolls to them, and the view that shows it with a row indicator and
 // vertical lines only.
-#include "db/FbCustomDataSet.h"
-
 #include <QAbstractTableModel>
 #include <QHeaderView>
 #include <QTableView>
+
+#include <memory>
+
+class TFbCustomDataSet;
 
 namespace app {
 
 /// Table model over a dataset (not owned; must outlive the model). One row
 /// per cached row, one column per field; cells show each field's display
 /// text, titles the field names. Rows arrive through fetchMore in chunks.
-class TGradeModelo : public QAbstractTableModel, private TFbDataSetObserver {
+class TGradeModelo : public QAbstractTableModel {
     Q_OBJECT
 public:
     explicit TGradeModelo(TFbCustomDataSet& ds, QObject* parent = nullptr);
@@ -40,15 +42,16 @@ signals:
     void aberto();
 
 private:
-    void DataSetOpened(TFbCustomDataSet&) override;
-    void DataSetClosing(TFbCustomDataSet&) override;
-    void DataSetClosed(TFbCustomDataSet&) override;
-    void RowMoved(TFbCustomDataSet&) override;
-    void RowsFetched(TFbCustomDataSet&, int oldCount, int newCount) override;
-    void ControlsEnabled(TFbCustomDataSet&) override;
+    class Observador;
+    void aoAbrir();
+    void aoFechar();
+    void aoMover();
+    void aoBuscar(int newCount);
+    void aoHabilitar();
     void recarrega();
 
     TFbCustomDataSet& ds_;
+    std::unique_ptr<Observador> observador_;
     int linhas_ = 0;
     int colunas_ = 0;
     bool falhou_ = false; // a fetch failed: stop asking until the next open

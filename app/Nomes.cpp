@@ -17,8 +17,9 @@ void ordenaNomes(std::vector<std::string>& nomes) {
     pares.reserve(nomes.size());
     for (auto& n : nomes)
         pares.emplace_back(deLatin1(n), std::move(n));
-    std::stable_sort(pares.begin(), pares.end(),
-                     [&c](const auto& a, const auto& b) { return c.compare(a.first, b.first) < 0; });
+    std::stable_sort(pares.begin(), pares.end(), [&c](const auto& a, const auto& b) {
+        return c.compare(a.first, b.first) < 0;
+    });
     for (size_t i = 0; i < pares.size(); ++i)
         nomes[i] = std::move(pares[i].second);
 }

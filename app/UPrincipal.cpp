@@ -190,8 +190,8 @@ TFPrincipal::TFPrincipal(QWidget* parent) : QWidget(parent) {
     b1 = botao(gbBotoes, "b1", {9, 13, 124, 26}, QStringLiteral(" &Abrir tabelas"), "tabelas");
     SpeedButton1 =
         botao(gbBotoes, "SpeedButton1", {9, 39, 124, 26}, QStringLiteral(" &Filtrar"), "filtrar");
-    SpeedButton2 = botao(gbBotoes, "SpeedButton2", {9, 65, 124, 26}, QStringLiteral(" &Replicar"),
-                         "replicar");
+    SpeedButton2 =
+        botao(gbBotoes, "SpeedButton2", {9, 65, 124, 26}, QStringLiteral(" &Replicar"), "replicar");
     SpeedButton3 =
         botao(gbBotoes, "SpeedButton3", {9, 91, 124, 26}, QStringLiteral(" &Limpar"), "limpar");
     SpeedButton4 =
@@ -266,7 +266,7 @@ TFPrincipal::TFPrincipal(QWidget* parent) : QWidget(parent) {
     sb1->addPanel(10, Qt::AlignHCenter, QStringLiteral("Versão 1.0"));
 
     // Only the edits, the combo and the grid take the focus, in this order.
-    for (QWidget* w : {ed1, ed2, ed3, static_cast<QWidget*>(cb1), ed4, static_cast<QWidget*>(dbGrid)})
+    for (QWidget* w : std::initializer_list<QWidget*>{ed1, ed2, ed3, cb1, ed4, dbGrid})
         w->setFocusPolicy(Qt::StrongFocus);
     setTabOrder(ed1, ed2);
     setTabOrder(ed2, ed3);

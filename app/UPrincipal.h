@@ -36,7 +36,6 @@ class TStatusBar;
 void AplicaFormatos(TFbCustomDataSet& ds);
 
 class TFPrincipal : public QWidget {
-    Q_OBJECT
 public:
     /// Creates the database objects (client error 1 when no client library
     /// can be loaded) and the controls.

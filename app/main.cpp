@@ -20,7 +20,9 @@ namespace {
 /// press OK.
 class TDialogosMudos : public rtl::UserDialogs {
 public:
-    void message(const std::string& t) override { std::fprintf(stderr, "[mensagem] %s\n", t.c_str()); }
+    void message(const std::string& t) override {
+        std::fprintf(stderr, "[mensagem] %s\n", t.c_str());
+    }
     bool question(const std::string&, const std::string& t) override {
         std::fprintf(stderr, "[pergunta] %s\n", t.c_str());
         return false;
