@@ -7,6 +7,7 @@
 #include "rtl/dialogs.h"
 
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QTimer>
 #include <QWidget>
 

@@ -85,9 +85,13 @@ TEST_F(Principal, ShowsEveryControlWhereAndAsTheFormPlacesIt) {
         EXPECT_EQ(x->geometry(), c.geometria);
         if (!c.texto) continue;
         const QString esperado = QString::fromUtf8(c.texto);
-        if (auto* b = qobject_cast<QAbstractButton*>(x)) EXPECT_EQ(b->text(), esperado);
-        if (auto* e = qobject_cast<QLineEdit*>(x)) EXPECT_EQ(e->text(), esperado);
-        if (auto* g = qobject_cast<QGroupBox*>(x)) EXPECT_EQ(g->title(), esperado);
+        if (auto* b = qobject_cast<QAbstractButton*>(x)) {
+            EXPECT_EQ(b->text(), esperado);
+        } else if (auto* e = qobject_cast<QLineEdit*>(x)) {
+            EXPECT_EQ(e->text(), esperado);
+        } else if (auto* g = qobject_cast<QGroupBox*>(x)) {
+            EXPECT_EQ(g->title(), esperado);
+        }
     }
 
     const std::pair<QLabel*, const char*> rotulos[] = {

@@ -1,6 +1,7 @@
 // Choosing a table and seeing it: the chooser's list and its ways to
 // confirm or cancel, the column lists and display formats the field setup
 // gives, the grid that fetches rows only as it needs them, and the failures.
+#include "app/Controles.h"
 #include "app/Grade.h"
 #include "app/UPrincipal.h"
 #include "app/UTabelas.h"
@@ -9,6 +10,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QScrollBar>
 #include <QTest>
@@ -112,7 +114,7 @@ TEST_F(Tabelas, TheChooserListsTheTablesSortedIgnoringCaseWithNothingSelected) {
             vistos.push_back(t.lbTabelas->item(i)->text().toStdString());
         selecionado = !t.lbTabelas->selectedItems().isEmpty();
         EXPECT_EQ(t.size(), QSize(268, 337));
-        EXPECT_EQ(QApplication::focusWidget(), t.lbTabelas);
+        EXPECT_EQ(t.focusWidget(), t.lbTabelas);
         QTest::mouseClick(t.SpeedButton1, Qt::LeftButton);
     });
     EXPECT_EQ(titulo, "  Escolha a tabela");
@@ -157,7 +159,9 @@ TEST_F(Tabelas, DisplayFormatsFollowTheKindAndTheQtdRule) {
     for (const auto& c : casos) {
         SCOPED_TRACE(c.campo);
         EXPECT_EQ(formato(c.campo), c.formato);
-        if (c.texto) EXPECT_EQ(celula(0, c.campo), c.texto);
+        if (c.texto) {
+            EXPECT_EQ(celula(0, c.campo), c.texto);
+        }
     }
     EXPECT_EQ(celula(0, "FOTO"), "(Blob)");
     EXPECT_EQ(celula(0, "OBS"), "(MEMO)");
