@@ -233,6 +233,8 @@ void TIndicador::paintSection(QPainter* p, const QRect& r, int logicalIndex) con
     QHeaderView::paintSection(p, r, logicalIndex);
     if (logicalIndex != linha_) return;
     p->save();
+    // The base class may leave an emptied clip behind.
+    p->setClipRect(r);
     p->setRenderHint(QPainter::Antialiasing);
     p->setPen(Qt::NoPen);
     p->setBrush(palette().color(QPalette::WindowText));
@@ -240,6 +242,7 @@ void TIndicador::paintSection(QPainter* p, const QRect& r, int logicalIndex) con
     const int x = r.left() + (r.width() - h / 2) / 2;
     const int y = r.top() + (r.height() - h) / 2;
     p->drawPolygon(QPolygon({QPoint(x, y), QPoint(x + h / 2, y + h / 2), QPoint(x, y + h)}));
+
     p->restore();
 }
 

@@ -357,6 +357,19 @@ TEST(GradeGrande, TheCurrentCellAndTheDatasetsCurrentRowFollowEachOther) {
     w.tabela.First();
     EXPECT_EQ(w.dbGrid->currentIndex().row(), 0);
     EXPECT_EQ(w.dbGrid->indicador()->linhaAtual(), 0);
+    // The indicator draws its mark in the current row's section only.
+    auto escuros = [&w](int linha) {
+        auto* ind = w.dbGrid->indicador();
+        const QImage img = ind->viewport()->grab().toImage();
+        const int y0 = ind->sectionViewportPosition(linha);
+        int n = 0;
+        for (int y = y0; y < y0 + ind->sectionSize(linha); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (qGray(img.pixel(x, y)) < 80) ++n;
+        return n;
+    };
+    EXPECT_GT(escuros(0), 4);
+    EXPECT_EQ(escuros(1), 0);
     EXPECT_EQ(w.dbGrid->editTriggers(), QAbstractItemView::NoEditTriggers);
     EXPECT_FALSE(w.dbGrid->showGrid()) << "lines between rows are not drawn";
 }
