@@ -152,6 +152,8 @@ TFPrincipal::TFPrincipal(QWidget* parent) : QWidget(parent) {
     // Registered before the grid's model, so the formats are in place when
     // the grid first reads the new fields.
     formatador_ = std::make_unique<Formatador>(tabela);
+    acoes_ = std::make_unique<TAcoes>(conexao, transacao, tabela, sql, this);
+    acoes_->reaplicaFormatos = [this] { AplicaFormatos(tabela); };
 
     odAbre.title = "Base de dados de trabalho";
     odAbre.filters = {"Arquivo Firebird (FDB) (*.fdb)", "Arquivo Interbase (GDB) (*.gdb)",
@@ -224,6 +226,7 @@ TFPrincipal::TFPrincipal(QWidget* parent) : QWidget(parent) {
     dbGrid->setFont(fonte(9));
     dbGrid->horizontalHeader()->setFont(fonte(11, true));
     ds1_ = std::make_unique<app::TGradeModelo>(tabela);
+    acoes_->mostraFiltro = [this](const std::string& c) { lbFiltro->setText(app::deLatin1(c)); };
     dbGrid->setModelo(ds1_.get());
     lbFiltro = new QLabel(GroupBox2);
     lbFiltro->setObjectName(QStringLiteral("lbFiltro"));
@@ -406,11 +409,17 @@ void TFPrincipal::ConfiguraCampos() {
     if (cb1->count() > 0) cb1->setCurrentIndex(0);
 }
 
-void TFPrincipal::SpeedButton1Click() {}
+void TFPrincipal::SpeedButton1Click() {
+    acoes_->Filtrar(campos);
+}
 
-void TFPrincipal::SpeedButton2Click() {}
+void TFPrincipal::SpeedButton2Click() {
+    acoes_->Replicar(app::latin1(cb1->currentText()), app::latin1(ed4->text()));
+}
 
-void TFPrincipal::SpeedButton3Click() {}
+void TFPrincipal::SpeedButton3Click() {
+    acoes_->Limpar();
+}
 
 void TFPrincipal::SpeedButton4Click() {
     close();

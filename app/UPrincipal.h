@@ -3,6 +3,7 @@
 // replicate, the grid of the open table and the status bar. It owns the
 // connection, the transaction, the table, the statement and the export
 // component, which live exactly as long as the window.
+#include "app/UAcoes.h"
 #include "db/FbCustomDataSet.h"
 #include "db/FbDatabase.h"
 #include "db/FbSQL.h"
@@ -119,5 +120,6 @@ protected:
 private:
     class Formatador;
     std::unique_ptr<Formatador> formatador_;
+    std::unique_ptr<TAcoes> acoes_;
     std::unique_ptr<app::TGradeModelo> ds1_;
 };
