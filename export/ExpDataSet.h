@@ -11,6 +11,15 @@ namespace exporta {
 /// The visible fields of `ds`, in field order, as the writers see them.
 /// The set of fields is taken when the object is made; the dataset must
 /// stay open, with the same fields, while the object is used.
+///
+/// Cell texts, with the current regional settings: strings as stored;
+/// small integers and booleans "SIM" / "N\xc3O"; integers and large
+/// integers in decimal; floats, and currency in the text writer, in the
+/// general number format; currency in `textoWeb` in the regional currency
+/// format with 2 decimals; dates in the short date format, empty when null
+/// or the zero date; times in the long time format; date-times as short
+/// date and long time (time left out at midnight), empty when null. Other
+/// null values read as their kind's zero.
 class FonteDataSet : public Fonte {
 public:
     explicit FonteDataSet(TFbCustomDataSet& ds);

@@ -12,15 +12,23 @@ char caractereDe(const std::string& edit) {
     return i < edit.size() ? edit[i] : ' ';
 }
 
+namespace {
+
+void qualificaEm(std::string& linha, const std::string& valor, char qualificador) {
+    linha += qualificador;
+    for (char c : valor) {
+        linha += c;
+        if (c == qualificador) linha += qualificador;
+    }
+    linha += qualificador;
+}
+
+} // namespace
+
 std::string Qualifica(const std::string& valor, char qualificador) {
     std::string r;
     r.reserve(valor.size() + 2);
-    r += qualificador;
-    for (char c : valor) {
-        r += c;
-        if (c == qualificador) r += qualificador;
-    }
-    r += qualificador;
+    qualificaEm(r, valor, qualificador);
     return r;
 }
 
@@ -45,12 +53,7 @@ bool ExpText(const std::string& arquivo, Fonte& fonte, const std::string& edSepC
             } else {
                 v.clear();
                 fonte.acrescentaTexto(k, v);
-                linha += qualificador;
-                for (char c : v) {
-                    linha += c;
-                    if (c == qualificador) linha += qualificador;
-                }
-                linha += qualificador;
+                qualificaEm(linha, v, qualificador);
             }
         }
         saida.linha(linha);

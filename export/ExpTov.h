@@ -100,24 +100,8 @@ public:
 /// Progress of a writer: `posicao` rows of `maximo` written. May be empty.
 using Progresso = std::function<void(std::int64_t posicao, std::int64_t maximo)>;
 
-// ---- Shared value formatting (regional settings of rtl) ----
-
-/// "SIM" or "N\xc3O".
-std::string textoLogico(bool valor);
-/// General number format: at most 15 significant digits, regional decimal
-/// separator, no grouping, scientific notation for very large or small magnitudes.
-std::string textoReal(double valor);
-/// Regional currency format: symbol, grouping, exactly 2 decimals, 12
-/// significant digits.
-std::string textoMoeda(rtl::Currency moeda);
-/// Decimal digits, "-" before a negative value, no grouping.
-std::string textoInteiro(std::int64_t valor);
-/// Regional short date; empty for the zero date (30 December 1899).
-std::string textoData(rtl::TDateTime data);
-/// Regional long time.
-std::string textoHora(rtl::TDateTime hora);
-/// Short date, a blank and the long time; the time is left out at midnight.
-std::string textoDataHora(rtl::TDateTime dataHora);
+// The value formatting shared by the writers lives in the row source
+// (FonteDataSet in ExpDataSet.h): `texto`, `textoWeb` and `valor`.
 
 // ---- Writers ----
 
