@@ -90,10 +90,12 @@ std::int64_t readScaledInt(int sqlType, const char* p) {
 double scaledToDouble(std::int64_t v, int scale) {
     if (scale == 0) return static_cast<double>(v);
     double d = static_cast<double>(v) / static_cast<double>(pow10i(-scale));
-    // Below 2^53 the quotient already is the nearest double to the exact
-    // decimal; beyond that, round through a 15-digit fixed text as the
-    // engine's own readers do.
-    if (v > -(std::int64_t(1) << 53) && v < (std::int64_t(1) << 53)) return d;
+    // With at most 15 digits the quotient already is the nearest double to
+    // the exact decimal, which the 15-digit text would give back unchanged.
+    // Longer values lose their last digits through that text, as the
+    // statement's readers do.
+    constexpr std::int64_t kFifteenDigits = 1000000000000000;
+    if (v > -kFifteenDigits && v < kFifteenDigits) return d;
     char buf[80];
     char tmp[40];
     std::snprintf(tmp, sizeof tmp, "%.15g", d);
@@ -457,7 +459,6 @@ void TFbCustomDataSet::SetDatabase(TFbDatabase* db) {
     select_->SetDatabase(db);
     if (!select_->Transaction() && link_->Transaction())
         select_->SetTransaction(link_->Transaction());
-    DatabaseChanged();
 }
 
 void TFbCustomDataSet::SetTransaction(TFbTransaction* tr) {
@@ -467,7 +468,6 @@ void TFbCustomDataSet::SetTransaction(TFbTransaction* tr) {
     link_->SetTransaction(tr);
     select_->SetTransaction(tr);
     if (!select_->Database() && link_->Database()) select_->SetDatabase(link_->Database());
-    DatabaseChanged();
 }
 
 TFbSQL& TFbCustomDataSet::SelectSQL() const {

@@ -299,8 +299,6 @@ protected:
     /// Called after Close freed the rows and fields (TFbTable marks its
     /// definitions out of date there). The default does nothing.
     virtual void AfterCloseCleanup() {}
-    /// Called after the connection or transaction changed.
-    virtual void DatabaseChanged() {}
     /// Marks computed columns of the definitions (one catalog query per
     /// relation on the internal transaction).
     virtual void MarkComputedFields(std::vector<FieldDef>& defs);

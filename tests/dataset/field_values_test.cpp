@@ -234,9 +234,15 @@ TEST(FieldValues, DateCannotBeReadAsANumberOfOtherKind) {
 
 TEST(FieldValues, LargeScaledNumbersKeepFifteenDigits) {
     Env env("CREATE TABLE T (N NUMERIC(18,6));"
-            "INSERT INTO T VALUES (123456789012.345678);");
+            "INSERT INTO T VALUES (123456789012.345678);"
+            "INSERT INTO T VALUES (1234567890.123456);"
+            "INSERT INTO T VALUES (-123456789.012345);");
     env.open("T");
-    EXPECT_DOUBLE_EQ(env.table.Fields(0).AsFloat(), 123456789012.346);
+    EXPECT_EQ(env.table.Fields(0).AsFloat(), 123456789012.346);
+    env.table.Next();
+    EXPECT_EQ(env.table.Fields(0).AsFloat(), 1234567890.12346) << "sixteen digits";
+    env.table.Next();
+    EXPECT_EQ(env.table.Fields(0).AsFloat(), -123456789.012345) << "fifteen digits stay exact";
 }
 
 } // namespace
