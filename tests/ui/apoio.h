@@ -68,6 +68,16 @@ inline std::string l1(const char* utf8) {
     return QString::fromUtf8(utf8).toLatin1().toStdString();
 }
 
+/// Lets events run until `cond` holds or `ms` milliseconds have passed;
+/// returns `cond()`.
+inline bool espera(const std::function<bool()>& cond, int ms = 3000) {
+    QElapsedTimer t;
+    t.start();
+    while (!cond() && t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return cond();
+}
+
 /// Runs `acao` on the modal window that the code about to run will show,
 /// once it is up. Closes any modal window still open after `acao`, so a
 /// test that misses never hangs.

@@ -10,8 +10,10 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStyle>
 #include <QTest>
 #include <QUrl>
 
@@ -110,6 +112,16 @@ TEST_F(Principal, ShowsEveryControlWhereAndAsTheFormPlacesIt) {
     EXPECT_EQ(w.jvlnklbl1->pos(), QPoint(459, 523));
     EXPECT_TRUE(w.JvLinkLabel1->text().endsWith(" - "));
     EXPECT_EQ(w.ed3->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(w.ed3->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, w.ed3),
+              '*');
+    EXPECT_EQ(w.font().family(), "Arial");
+    EXPECT_EQ(w.font().pixelSize(), 13);
+    EXPECT_EQ(w.lb1->font().pixelSize(), 11);
+    EXPECT_EQ(w.dbGrid->font().pixelSize(), 9);
+    EXPECT_TRUE(w.dbGrid->horizontalHeader()->font().bold());
+    EXPECT_TRUE(w.gbLocais->font().bold());
+    EXPECT_FALSE(w.ed1->font().bold()) << "only the group box caption is bold";
+    EXPECT_EQ(w.ed1->palette().color(QPalette::Text), QColor(Qt::blue));
     EXPECT_FALSE(w.cb1->isEditable());
     EXPECT_TRUE(w.lbFiltro->text().isEmpty());
     EXPECT_EQ(w.lbFiltro->geometry().bottom(), 283 - 3) << "docked to the bottom of GroupBox2";
@@ -138,7 +150,8 @@ TEST_F(Principal, AltCRunsConnectLikeAClick) {
     QApplication::setActiveWindow(&w);
     w.ed1->setFocus();
     QTest::keyClick(&w, Qt::Key_C, Qt::AltModifier);
-    QTest::qWait(250); // the accelerator presses the button visibly first
+    // The accelerator shows the button pressed for a moment before it clicks.
+    uitest::espera([this] { return !usuario.mensagens.empty(); });
     EXPECT_EQ(usuario.mensagens, std::vector<std::string>{"Informe o arquivo de base de dados."});
 }
 
