@@ -1,5 +1,6 @@
 #include "export/ExpTov.h"
 
+#include "export/ExpDataSet.h"
 #include "export/ExportaTov.h"
 
 #include <QApplication>
@@ -9,6 +10,11 @@
 bool TExpTov::ExpHtml(const std::string& arquivo, exporta::Fonte& fonte,
                       const exporta::Progresso& progresso) {
     return exporta::ExpHtml(arquivo, fonte, OnFormatCell, this, progresso);
+}
+
+bool TExpTov::ExpHtml(const std::string& arquivo, TFbCustomDataSet& ds) {
+    exporta::FonteDataSet fonte(ds);
+    return ExpHtml(arquivo, fonte);
 }
 
 void TExpTov::Executar() {

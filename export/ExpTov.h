@@ -169,4 +169,6 @@ public:
     /// The HTML writer with this component's OnFormatCell.
     bool ExpHtml(const std::string& arquivo, exporta::Fonte& fonte,
                  const exporta::Progresso& progresso = {});
+    /// The same over the visible fields of `ds`.
+    bool ExpHtml(const std::string& arquivo, TFbCustomDataSet& ds);
 };

@@ -219,8 +219,7 @@ TEST_F(Escritores, HtmlCellEventThatThrowsStillYieldsTheWholePage) {
         ++chamadas;
         throw std::runtime_error("falhou");
     };
-    exporta::FonteDataSet fonte(t.tabela);
-    ASSERT_TRUE(componente.ExpHtml(alvo, fonte));
+    ASSERT_TRUE(componente.ExpHtml(alvo, t.tabela));
     EXPECT_EQ(chamadas, 9);
     EXPECT_EQ(le(alvo), esperado);
 }
