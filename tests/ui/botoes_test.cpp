@@ -4,6 +4,7 @@
 #include "app/Controles.h"
 #include "app/Grade.h"
 #include "app/UPrincipal.h"
+#include "export/ExportaTov.h"
 #include "filter/UFiltrar.h"
 #include "tests/support/fbtest.h"
 #include "tests/ui/apoio.h"
@@ -110,6 +111,20 @@ TEST_F(Botoes, FiltrarOffersTheColumnsSortedAndCancelKeepsTheRows) {
     EXPECT_EQ(cb1, (V{"ID", "grupo", "PRECO", "nome"})) << "the combo keeps column order";
     EXPECT_EQ(w.ds1()->rowCount(), 2);
     EXPECT_TRUE(w.lbFiltro->text().isEmpty());
+}
+
+TEST_F(Botoes, ExportarWithATableOpenShowsTheExportDialogForIt) {
+    w.AbreTabela("ITENS");
+    QString titulo;
+    uitest::quandoModal([&](QWidget* m) {
+        EXPECT_NE(qobject_cast<TExportaTov*>(m), nullptr);
+        titulo = m->windowTitle();
+        m->close();
+    });
+    QTest::mouseClick(w.SpeedButton7, Qt::LeftButton);
+    EXPECT_EQ(titulo, QString::fromUtf8("Exportação de arquivos"));
+    EXPECT_TRUE(w.tabela.Active());
+    EXPECT_TRUE(usuario.erros.empty());
 }
 
 TEST_F(Botoes, FiltrarAndReplicarDoNothingBeforeATableIsOpen) {

@@ -334,6 +334,17 @@ SET TERM ; ^
     EXPECT_GT(m->rowCount(), antes);
     EXPECT_EQ(m->data(m->index(antes, 0), Qt::DisplayRole).toString(), QString::number(antes + 1));
     EXPECT_EQ(w.tabela.RecordCount(), m->rowCount());
+
+    // The export walks every row with the controls suspended; afterwards the
+    // grid holds them all and stands on the first.
+    w.tabela.DisableControls();
+    w.tabela.Last();
+    w.tabela.First();
+    w.tabela.EnableControls();
+    EXPECT_EQ(m->rowCount(), 5000);
+    EXPECT_FALSE(m->canFetchMore({}));
+    EXPECT_EQ(m->data(m->index(4999, 0), Qt::DisplayRole).toString(), "5000");
+    EXPECT_EQ(w.dbGrid->currentIndex().row(), 0);
 }
 
 TEST(GradeGrande, TheCurrentCellAndTheDatasetsCurrentRowFollowEachOther) {
