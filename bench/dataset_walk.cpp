@@ -4,6 +4,8 @@
 // run. Also times opening BENCH against opening SMALL (1000 rows) and the
 // memory the record cache takes per row.
 // Usage: bench_dataset_walk <file.fdb> [rounds]
+// BENCH_MEMO=1 adds a run that reads every memo's content in both loops;
+// BENCH_BARE=1 walks without reading any field (the dataset's own cost).
 #include "db/Fb.h"
 #include "db/FbDatabase.h"
 #include "db/FbIntf.h"
