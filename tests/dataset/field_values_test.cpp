@@ -246,3 +246,22 @@ TEST(FieldValues, LargeScaledNumbersKeepFifteenDigits) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(FieldValues, Dialect1NumbersAndDates) {
+    rtl::ScopedFormatSettings fs(dstest::testSettings());
+    Env env("CREATE TABLE T (N NUMERIC(9,2), BIG NUMERIC(15,2), DIA DATE);"
+            "INSERT INTO T VALUES (123.45, 1234567.89, '5-MAR-2024');",
+            1);
+    env.open("T");
+    TField& n = env.table.FieldByName("N");
+    EXPECT_EQ(n.DataType(), ftBCD);
+    EXPECT_EQ(n.AsCurrency(), rtl::Currency::fromRaw(1234500));
+    EXPECT_EQ(env.table.FieldByName("BIG").DataType(), ftFloat)
+        << "wide numerics of dialect 1 are doubles";
+    EXPECT_DOUBLE_EQ(env.table.FieldByName("BIG").AsFloat(), 1234567.89);
+    EXPECT_EQ(env.table.FieldByName("DIA").AsString(), "05/03/2024");
+}
+
+} // namespace
