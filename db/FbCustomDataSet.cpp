@@ -29,24 +29,6 @@ int& busyDepth() {
     return depth;
 }
 
-/// Brackets slow work with the busy hook; only the outermost level calls it.
-class BusyScope {
-public:
-    BusyScope() {
-        if (busyDepth()++ == 0 && busyHook()) busyHook()(true);
-    }
-    ~BusyScope() {
-        if (--busyDepth() == 0 && busyHook()) {
-            try {
-                busyHook()(false);
-            } catch (...) {
-            }
-        }
-    }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-};
-
 /// Open datasets per transaction: a dataset that started its transaction
 /// ends it at close only when no other dataset still reads through it.
 std::map<const TFbTransaction*, int>& openDataSets() {
@@ -488,7 +470,7 @@ void TFbCustomDataSet::Unprepare() {
 void TFbCustomDataSet::Open() {
     if (active_) return;
     CheckOpenable();
-    BusyScope busy;
+    TFbBusyScope busy;
     if (!link_->Database()) RaiseClientError(24);
     if (!link_->Transaction()) RaiseClientError(25);
     if (!link_->Database()->Connected()) link_->Database()->Open();
@@ -555,7 +537,7 @@ void TFbCustomDataSet::releaseOpenState() {
 }
 
 void TFbCustomDataSet::prepare() {
-    BusyScope busy;
+    TFbBusyScope busy;
     select_->SetParamCheck(paramCheck_);
     select_->Prepare();
     PrepareCompanions();
@@ -941,6 +923,20 @@ void TFbCustomDataSet::EnableControls() {
     if (--disableCount_ == 0)
         for (TFbDataSetObserver* o : std::vector<TFbDataSetObserver*>(observers_))
             o->ControlsEnabled(*this);
+}
+
+TFbBusyScope::TFbBusyScope() {
+    if (busyDepth()++ == 0 && busyHook()) busyHook()(true);
+}
+
+TFbBusyScope::~TFbBusyScope() {
+    if (--busyDepth() == 0 && busyHook()) {
+        try {
+            busyHook()(false);
+        } catch (...) {
+            // A cursor that cannot be restored is no reason to fail the work.
+        }
+    }
 }
 
 void TFbCustomDataSet::SetBusyHook(TFbBusyHook hook) {

@@ -167,6 +167,16 @@ private:
 /// by default, so the access layer needs no windowing toolkit.
 using TFbBusyHook = std::function<void(bool busy)>;
 
+/// Brackets slow work with the busy hook for its lifetime; nested scopes
+/// call the hook only at the outermost level.
+class TFbBusyScope {
+public:
+    TFbBusyScope();
+    ~TFbBusyScope();
+    TFbBusyScope(const TFbBusyScope&) = delete;
+    TFbBusyScope& operator=(const TFbBusyScope&) = delete;
+};
+
 /// A read-only dataset over one SELECT. TFbTable builds that SELECT; this
 /// class prepares and executes it, fetches rows on demand into its record
 /// cache and serves them through its fields.

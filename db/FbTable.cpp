@@ -109,6 +109,7 @@ void TFbTable::SetIndexName(const std::string& value) {
 }
 
 void TFbTable::reopenKeepingRow() {
+    TFbBusyScope busy; // the walk back to the row may fetch many rows
     const std::string key = CurrentRowKey();
     regenerate_ = true;
     DisableControls();

@@ -171,8 +171,12 @@ TEST(Lifecycle, BusyHookBracketsOpening) {
     Strings calls;
     TFbCustomDataSet::SetBusyHook([&](bool busy) { calls.push_back(busy ? "on" : "off"); });
     env.open("A");
+    EXPECT_EQ(calls, (Strings{"on", "off"})) << "preparing inside the open adds no pair";
+    calls.clear();
+    env.table.SetFiltered(true);
+    env.table.SetFilter("ID > 1"); // reopen and walk back: one bracket
     TFbCustomDataSet::SetBusyHook(nullptr);
-    EXPECT_EQ(calls, (Strings{"on", "off"}));
+    EXPECT_EQ(calls, (Strings{"on", "off", "on", "off"}));
 }
 
 TEST(Lifecycle, BlobContentSurvivesMovesAndIsReadAgainAfterReopen) {
