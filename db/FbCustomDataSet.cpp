@@ -214,10 +214,10 @@ void TField::AppendAsString(std::string& out) const {
         rtl::appendCurrToStr(out, rtl::Currency::fromRaw(load<std::int64_t>(p)));
         break;
     case ftDate:
-        rtl::appendFormatDateTime(out, "ddddd", load<double>(p));
+        rtl::appendFormatDateTime(out, rtl::formatSettings().shortDateFormat, load<double>(p));
         break;
     case ftTime:
-        rtl::appendFormatDateTime(out, "tt", load<double>(p));
+        rtl::appendFormatDateTime(out, rtl::formatSettings().longTimeFormat, load<double>(p));
         break;
     case ftDateTime:
         rtl::appendFormatDateTime(out, "c", load<double>(p));
