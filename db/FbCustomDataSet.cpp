@@ -36,7 +36,8 @@ std::map<const TFbTransaction*, int>& openDataSets() {
     return counts;
 }
 
-constexpr std::size_t kKeySize = 8;
+// A table's RDB$DB_KEY has 8 bytes; a view's has 8 per table it joins.
+constexpr std::size_t kMaxKeySize = 64;
 // Days between 17 November 1858 (the engine's day 0) and 30 December 1899.
 constexpr int kEngineDayOffset = 15018;
 constexpr int kTimeUnitsPerSecond = 10000; // ISC_TIME counts 1/10000 s
@@ -168,7 +169,7 @@ std::string TFbBlobStream::ReadAll() {
 const std::byte* TField::data() const {
     const std::byte* rec = dataSet_->readRecord_;
     if (!rec) return nullptr;
-    auto bits = reinterpret_cast<const unsigned char*>(rec + kKeySize);
+    auto bits = reinterpret_cast<const unsigned char*>(rec + dataSet_->keySize_);
     if (bits[index_ >> 3] & (1u << (index_ & 7))) return nullptr;
     return rec + offset_;
 }
@@ -627,7 +628,12 @@ void TFbCustomDataSet::buildLayout() {
     // Key, null bits, then 8-byte values, 4-byte values and strings (a
     // 2-byte length and the declared bytes), so every value is aligned.
     const std::size_t nulls = (fields_.size() + 7) / 8;
-    std::size_t off = (kKeySize + nulls + 7) & ~std::size_t(7);
+    keySize_ = 8;
+    if (dbKeyColumn_ >= 0) {
+        const XSQLVAR& k = select_->CurrentRow().AsXSQLDA()->sqlvar[dbKeyColumn_];
+        keySize_ = std::clamp<std::size_t>(static_cast<std::size_t>(k.sqllen), 8, kMaxKeySize);
+    }
+    std::size_t off = (keySize_ + nulls + 7) & ~std::size_t(7);
     auto place = [&](int pass) {
         for (auto& f : fields_) {
             std::size_t len = 0;
@@ -668,12 +674,12 @@ void TFbCustomDataSet::convertRow(int slot) {
     std::byte* rec = cache_->slotFor(slot);
     TFbXSQLDA& cols = select_->CurrentRow();
     XSQLDA* da = cols.AsXSQLDA();
-    std::memset(rec, 0, kKeySize + (fields_.size() + 7) / 8);
+    std::memset(rec, 0, keySize_ + (fields_.size() + 7) / 8);
     if (dbKeyColumn_ >= 0) {
         const XSQLVAR& k = da->sqlvar[dbKeyColumn_];
-        std::memcpy(rec, k.sqldata, std::min<std::size_t>(kKeySize, std::size_t(k.sqllen)));
+        std::memcpy(rec, k.sqldata, std::min<std::size_t>(keySize_, std::size_t(k.sqllen)));
     }
-    auto bits = reinterpret_cast<unsigned char*>(rec + kKeySize);
+    auto bits = reinterpret_cast<unsigned char*>(rec + keySize_);
     for (const auto& fp : fields_) {
         const TField& f = *fp;
         const XSQLVAR& v = da->sqlvar[f.column_];
@@ -945,7 +951,7 @@ void TFbCustomDataSet::SetBusyHook(TFbBusyHook hook) {
 
 std::string TFbCustomDataSet::RowKey(int index) const {
     if (!active_ || index < 0 || index >= rowCount_) return {};
-    return std::string(reinterpret_cast<const char*>(cache_->record(index)), kKeySize);
+    return std::string(reinterpret_cast<const char*>(cache_->record(index)), keySize_);
 }
 
 std::string TFbCustomDataSet::CurrentRowKey() const {

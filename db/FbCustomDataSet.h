@@ -321,9 +321,10 @@ protected:
     /// definitions, so the next open prepares again.
     void Unprepare();
     bool Prepared() const { return prepared_; }
-    /// The 8-byte RDB$DB_KEY of the current row ("" with no current row).
+    /// The RDB$DB_KEY of the current row ("" with no current row): 8 bytes
+    /// for a table, 8 per joined table for a view.
     std::string CurrentRowKey() const;
-    /// The 8-byte key of cached row `index` ("" outside the cache).
+    /// The key of cached row `index` ("" outside the cache).
     std::string RowKey(int index) const;
     /// The connection's dialect (3 without a connection).
     int Dialect() const;
@@ -369,6 +370,7 @@ private:
     int rowCount_ = 0;
     int disableCount_ = 0;
     int dbKeyColumn_ = -1;
+    std::size_t keySize_ = 8; // bytes of RDB$DB_KEY kept at the start of each record
     std::size_t recordSize_ = 0;
 };
 

@@ -124,6 +124,19 @@ TEST(TableOpen, NewFilterOnAnOpenTableReopensOnTheSameRow) {
     EXPECT_EQ(env.table.RecNo(), 1);
 }
 
+TEST(TableOpen, ReopeningAJoinViewFindsTheSameRowByItsWholeKey) {
+    Env env(std::string(kShop) + "CREATE VIEW VX AS SELECT C.ID, N.TEXTO FROM CLIENTES C "
+                                 "CROSS JOIN NOTAS N;");
+    env.open("VX", "ID > 0", true);
+    env.table.SetRecNo(5);
+    const std::string id = env.table.FieldByName("ID").AsString();
+    const std::string texto = env.table.FieldByName("TEXTO").AsString();
+    env.table.SetFilter("ID >= 1");
+    EXPECT_EQ(env.table.FieldByName("ID").AsString(), id);
+    EXPECT_EQ(env.table.FieldByName("TEXTO").AsString(), texto)
+        << "a view's key covers every table it joins";
+}
+
 TEST(TableOpen, SwitchingFilteredOnAnOpenTableReopensIt) {
     Env env(kShop);
     env.table.SetFilter("ID = 2");
