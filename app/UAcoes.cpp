@@ -1,5 +1,7 @@
 #include "app/UAcoes.h"
 
+#include "app/Nomes.h"
+
 #include "db/FbDatabase.h"
 #include "db/FbSQL.h"
 #include "db/FbTable.h"
@@ -7,11 +9,6 @@
 #include "rtl/dialogs.h"
 #include "rtl/strutil.h"
 
-#include <QCollator>
-#include <QLocale>
-#include <QString>
-
-#include <algorithm>
 #include <exception>
 
 namespace {
@@ -24,17 +21,6 @@ std::string mensagemDe(std::exception_ptr erro) {
     } catch (...) {
         return {};
     }
-}
-
-// Column names offered for a filter: ascending, ignoring case, by the
-// user's collation.
-void ordenaCampos(std::vector<std::string>& campos) {
-    QCollator colacao{QLocale()};
-    colacao.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(campos.begin(), campos.end(), [&](const std::string& a, const std::string& b) {
-        return colacao.compare(QString::fromLatin1(a.data(), static_cast<qsizetype>(a.size())),
-                               QString::fromLatin1(b.data(), static_cast<qsizetype>(b.size()))) < 0;
-    });
 }
 
 } // namespace
@@ -121,7 +107,7 @@ void TAcoes::Filtrar(std::vector<std::string>& campos) {
             tabela.TableName() + "\".");
         return;
     }
-    ordenaCampos(campos);
+    app::ordenaNomes(campos);
     FFiltrar.adicionaCampos(campos);
     FFiltrar.exec();
 
