@@ -36,6 +36,15 @@ bool statusHas(const ISC_STATUS* sv, ISC_STATUS code) {
     return false;
 }
 
+/// True when the status vector says the connection is gone: the statement
+/// went with it, so there is nothing left to free on the server.
+bool connectionLost(const ISC_STATUS* sv) {
+    for (ISC_STATUS code : {isc_network_error, isc_net_read_err, isc_net_write_err,
+                            isc_lost_db_connection, isc_att_shutdown})
+        if (statusHas(sv, code)) return true;
+    return false;
+}
+
 /// Runs `body` with the calling thread's status vector saved and restored,
 /// so clean-up calls do not overwrite the error about to be raised.
 template <class F> void preservingStatus(F&& body) {
@@ -983,7 +992,8 @@ void TFbSQL::Close() {
         ISC_STATUS r =
             Call(FbApi().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_close), false);
         if (r > 0 && !statusHas(StatusVector(), isc_bad_stmt_handle) &&
-            !statusHas(StatusVector(), isc_dsql_cursor_close_err))
+            !statusHas(StatusVector(), isc_dsql_cursor_close_err) &&
+            !connectionLost(StatusVector()))
             RaiseServerError();
     }
 }
@@ -1006,7 +1016,9 @@ void TFbSQL::ReleaseStatement() {
     if (handle_) {
         ISC_STATUS r =
             Call(FbApi().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_drop), false);
-        if (r > 0 && !statusHas(StatusVector(), isc_bad_stmt_handle)) RaiseServerError();
+        if (r > 0 && !statusHas(StatusVector(), isc_bad_stmt_handle) &&
+            !connectionLost(StatusVector()))
+            RaiseServerError();
     }
 }
 

@@ -1,0 +1,279 @@
+// The server goes away under the user's feet: while a table is open, while
+// an export runs, in the middle of a replication. Each story runs against a
+// private server that the test stops and starts again; the shared one is
+// never touched.
+#include "app/Controles.h"
+#include "app/Grade.h"
+#include "app/UPrincipal.h"
+#include "export/ExportaTov.h"
+#include "tests/support/fbtest.h"
+#include "tests/support/privateserver.h"
+#include "tests/ui/apoio.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+using uitest::l1;
+namespace fs = std::filesystem;
+
+constexpr int kLinhas = 5000;
+
+std::string ddlItens(const std::string& extra = "") {
+    return "create table ITENS (ID integer not null primary key, NOME varchar(40), VALOR "
+           "integer);" +
+           extra +
+           "set term ^;"
+           "execute block as declare i integer = 1; begin"
+           "  while (i <= " +
+           std::to_string(kLinhas) +
+           ") do begin"
+           "    insert into ITENS values (:i, 'nome ' || :i, :i); i = i + 1; end "
+           "end^"
+           "set term ;^";
+}
+
+std::string le(const std::string& caminho) {
+    std::ifstream in(caminho, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> arquivosEm(const fs::path& pasta) {
+    std::vector<std::string> r;
+    for (const auto& e : fs::directory_iterator(pasta))
+        r.push_back(e.path().filename().string());
+    std::sort(r.begin(), r.end());
+    return r;
+}
+
+/// The user, who may also pull the plug at the moment the save dialog closes.
+struct Usuario : uitest::Usuario {
+    std::function<void()> aoSalvar;
+    bool saveFile(const FileDialog& d, std::string& file) override {
+        bool r = uitest::Usuario::saveFile(d, file);
+        if (aoSalvar) aoSalvar();
+        return r;
+    }
+};
+
+class QuedaDoServidor : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!srv.available()) GTEST_SKIP() << "no private Firebird server: " << srv.why();
+    }
+
+    /// Creates the database (before the server holds it) and starts the server.
+    void prepara(const std::string& extra = "") {
+        fbtest::createDatabase(banco, ddlItens(extra));
+        ASSERT_TRUE(srv.start()) << srv.why();
+        w.show();
+    }
+
+    void conecta() {
+        usuario.mensagens.clear();
+        w.ed1->setText(QString::fromLatin1(srv.name(banco)));
+        QTest::mouseClick(w.SpeedButton6, Qt::LeftButton);
+    }
+
+    /// Connects and opens ITENS as "Abrir tabelas" would; true when it worked.
+    bool conectaEAbre() {
+        conecta();
+        if (!w.conexao.Connected()) return false;
+        w.AbreTabela("ITENS");
+        return w.tabela.Active();
+    }
+
+    /// Runs "Exportar" and, inside the dialog, chooses every field and
+    /// presses its Exportar; then closes the dialog.
+    void exportaTudo(const std::function<void(TExportaTov&)>& antes = {}) {
+        bool visto = false;
+        uitest::quandoModal([&](QWidget* m) {
+            auto* d = qobject_cast<TExportaTov*>(m);
+            if (!d) return;
+            visto = true;
+            d->SpeedButton5Click();
+            if (antes) antes(*d);
+            d->FlatSpeedButton2Click();
+        });
+        QTest::mouseClick(w.SpeedButton7, Qt::LeftButton);
+        EXPECT_TRUE(visto) << "the export dialog was shown";
+    }
+
+    std::string painel(int i) { return w.painel(i).toStdString(); }
+
+    QApplication& qapp = uitest::aplicacao();
+    fbtest::PrivateServer srv;
+    std::string banco = srv.available() ? srv.file("itens.fdb") : std::string();
+    fbtest::TempFolder saida;
+    Usuario usuario;
+    TFPrincipal w;
+};
+
+TEST_F(QuedaDoServidor, StoppedWithATableOpenTheUserIsToldAndConnectsAgainOnceItIsBack) {
+    prepara();
+    ASSERT_TRUE(conectaEAbre()) << testing::PrintToString(usuario.mensagens);
+    ASSERT_LT(w.tabela.RecordCount(), kLinhas) << "rows are still waiting on the server";
+
+    srv.stop();
+    // The user scrolls down: the grid asks for more rows, until the rows
+    // the client library had already received run out.
+    for (int i = 0; i < kLinhas && usuario.erros.empty() && w.ds1()->canFetchMore({}); ++i)
+        w.ds1()->fetchMore({});
+    ASSERT_EQ(usuario.erros.size(), 1u) << "the error box tells the user";
+    EXPECT_FALSE(usuario.erros[0].empty());
+    std::cout << "  the user saw: " << usuario.erros[0] << "\n";
+
+    // While the server is down, connecting fails plainly.
+    conecta();
+    EXPECT_EQ(usuario.mensagens, std::vector<std::string>{l1("Base de dados inválida.")});
+    EXPECT_EQ(painel(1), "  Banco: DESCONECTADO");
+
+    // Back again: a new "Conectar banco" works and the table reads whole.
+    ASSERT_TRUE(srv.start()) << srv.why();
+    conecta();
+    EXPECT_EQ(usuario.mensagens, std::vector<std::string>{"Conectado!!!"});
+    EXPECT_EQ(painel(1), "  Banco: CONECTADO");
+    w.AbreTabela("ITENS");
+    w.tabela.Last();
+    EXPECT_EQ(w.tabela.RecordCount(), kLinhas);
+    EXPECT_EQ(w.tabela.FieldByName("NOME").AsString(), "nome " + std::to_string(kLinhas));
+}
+
+TEST_F(QuedaDoServidor, StoppedWhileAnExportRunsLeavesThePreviousFileAndNoPartOfANewOne) {
+    prepara();
+    ASSERT_TRUE(conectaEAbre());
+    const std::string alvo = saida.file("itens.txt");
+    { std::ofstream(alvo) << "a export of last week\r\n"; }
+    usuario.arquivo = alvo;
+    usuario.responde = true; // overwrite
+    // The user confirms the file; the server stops before the rows still on
+    // it have been read.
+    usuario.aoSalvar = [&] { srv.stop(); };
+    exportaTudo();
+
+    ASSERT_EQ(usuario.erros.size(), 1u) << testing::PrintToString(usuario.mensagens);
+    std::cout << "  the user saw: " << usuario.erros[0] << "\n";
+    for (const auto& m : usuario.mensagens)
+        EXPECT_NE(m, l1("Exportação completada.")) << "a failed export is not announced";
+    EXPECT_EQ(le(alvo), "a export of last week\r\n") << "the previous file is untouched";
+    EXPECT_EQ(arquivosEm(saida.path()), std::vector<std::string>{"itens.txt"})
+        << "no temporary file is left behind";
+
+    // Once the server is back, the same export goes through whole.
+    usuario.aoSalvar = nullptr;
+    usuario.erros.clear();
+    ASSERT_TRUE(srv.start()) << srv.why();
+    ASSERT_TRUE(conectaEAbre());
+    exportaTudo();
+    EXPECT_TRUE(usuario.erros.empty()) << testing::PrintToString(usuario.erros);
+    const std::string texto = le(alvo);
+    EXPECT_EQ(std::count(texto.begin(), texto.end(), '\n'), kLinhas);
+    EXPECT_NE(texto.find("'5000','nome 5000','5000'\r\n"), std::string::npos)
+        << texto.substr(0, 200);
+}
+
+TEST_F(QuedaDoServidor, KilledOnceEveryRowIsReadTheExportStillWritesThemAll) {
+    prepara();
+    ASSERT_TRUE(conectaEAbre());
+    const std::string alvo = saida.file("itens.txt");
+    usuario.arquivo = alvo;
+    bool morto = false;
+    exportaTudo([&](TExportaTov& d) {
+        // The writer works from rows already fetched: the server dies in the
+        // middle of the writing.
+        QObject::connect(d.barra, &QProgressBar::valueChanged, d.barra, [&](int v) {
+            if (v >= kLinhas / 2 && !morto) {
+                srv.kill();
+                morto = true;
+            }
+        });
+    });
+    EXPECT_TRUE(morto);
+    EXPECT_TRUE(usuario.erros.empty()) << testing::PrintToString(usuario.erros);
+    EXPECT_NE(
+        std::find(usuario.mensagens.begin(), usuario.mensagens.end(), l1("Exportação completada.")),
+        usuario.mensagens.end());
+    const std::string texto = le(alvo);
+    EXPECT_EQ(std::count(texto.begin(), texto.end(), '\n'), kLinhas);
+    EXPECT_NE(texto.find("'1','nome 1','1'\r\n"), std::string::npos);
+    EXPECT_NE(texto.find("'5000','nome 5000','5000'\r\n"), std::string::npos);
+}
+
+TEST_F(QuedaDoServidor, ConnectionLostDuringAReplicationCommitsNothing) {
+    // Every updated row keeps the server busy for a while, so the connection
+    // goes while the UPDATE runs.
+    prepara("set term ^;"
+            "create trigger ITENS_LENTO for ITENS before update as"
+            "  declare i integer = 0;"
+            "  begin while (i < 400000) do i = i + 1; end^"
+            "set term ;^");
+    ASSERT_TRUE(conectaEAbre());
+    w.cb1->setCurrentText("VALOR");
+    ASSERT_EQ(w.cb1->currentText(), "VALOR");
+    w.ed4->setText("-1");
+    usuario.responde = true;
+
+    std::thread corte;
+    struct Pergunta : Usuario {
+        std::function<void()> aoPerguntar;
+        bool question(const std::string& c, const std::string& t) override {
+            if (aoPerguntar) aoPerguntar();
+            return Usuario::question(c, t);
+        }
+    };
+    Pergunta pergunta;
+    pergunta.responde = true;
+    const pid_t pid = srv.pid();
+    pergunta.aoPerguntar = [&] {
+        corte = std::thread([pid] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(700));
+            ::kill(pid, SIGKILL);
+        });
+    };
+    const auto inicio = std::chrono::steady_clock::now();
+    QTest::mouseClick(w.SpeedButton2, Qt::LeftButton);
+    const auto duracao = std::chrono::steady_clock::now() - inicio;
+    corte.join();
+    srv.kill(); // reaps the killed process
+
+    ASSERT_FALSE(pergunta.mensagens.empty()) << "the user is told the replication failed";
+    const std::string aviso = l1("Informação ou campo inválido para replicação.\rErro: ");
+    EXPECT_EQ(pergunta.mensagens[0].substr(0, aviso.size()), aviso);
+    std::cout << "  the user saw: " << testing::PrintToString(pergunta.mensagens) << " then "
+              << testing::PrintToString(pergunta.erros) << " after "
+              << std::chrono::duration_cast<std::chrono::milliseconds>(duracao).count() << " ms\n";
+
+    // Back again: connecting works and not one row holds the new value.
+    ASSERT_TRUE(srv.start()) << srv.why();
+    conecta();
+    ASSERT_EQ(pergunta.mensagens.back(), "Conectado!!!")
+        << testing::PrintToString(pergunta.mensagens);
+    w.AbreTabela("ITENS");
+    int mudadas = 0;
+    for (w.tabela.First(); !w.tabela.Eof(); w.tabela.Next())
+        if (w.tabela.FieldByName("VALOR").AsString() != w.tabela.FieldByName("ID").AsString())
+            ++mudadas;
+    EXPECT_EQ(w.tabela.RecordCount(), kLinhas);
+    EXPECT_EQ(mudadas, 0);
+}
+
+} // namespace
