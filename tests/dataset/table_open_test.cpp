@@ -278,3 +278,34 @@ TEST(TableOpen, ApostropheInTheTableNameIsNoInjection) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(TableOpen, ThroughTheServerToo) {
+    FBTEST_REQUIRE_SERVER();
+    fbtest::TempFolder folder;
+    const std::string path = folder.file("s.fdb");
+    fbtest::createDatabase(path, kShop);
+    TFbDatabase db;
+    db.SetDatabaseName(fbtest::serverName(path));
+    db.SetLoginPrompt(false);
+    db.SetParams({"user_name=SYSDBA", std::string("password=") + fbtest::kPassword});
+    TFbTransaction tr;
+    tr.SetDefaultDatabase(&db);
+    TFbTable table;
+    table.SetDatabase(&db);
+    table.SetTransaction(&tr);
+    table.SetTableName("CLIENTES");
+    table.Open(); // attaches on the way
+    EXPECT_TRUE(db.Connected());
+    table.Last();
+    EXPECT_EQ(table.RecordCount(), 3);
+    EXPECT_EQ(table.FieldByName("NOME").AsString(), "Carla");
+    Strings names;
+    db.ListTableNames(names, false);
+    EXPECT_EQ(names.size(), 2u);
+    table.Close();
+    db.Close();
+}
+
+} // namespace
