@@ -19,6 +19,8 @@
 #include <QShowEvent>
 #include <QUrl>
 
+#include <limits>
+
 const char* const TFPrincipal::kEmail = "dev@brivane.org";
 const char* const TFPrincipal::kSite = "www.brivane.org";
 
@@ -216,6 +218,8 @@ TFPrincipal::TFPrincipal(QWidget* parent) : QWidget(parent) {
     }
     lb4 = rotulo(GroupBox1, QStringLiteral("Informação à replicar"), 220, 15, f11);
     ed4 = edicao(GroupBox1, "ed4", {219, 31, 166, 24});
+    // A pasted value longer than Qt's default limit must not be cut short.
+    ed4->setMaxLength(std::numeric_limits<int>::max());
     SpeedButton7 = botao(GroupBox1, "SpeedButton7", {411, 14, 123, 46},
                          QStringLiteral(" &Exportar"), "exportar");
 
