@@ -118,6 +118,7 @@ std::string PrivateServer::name(const std::string& path) const {
 }
 
 std::string PrivateServer::file(const std::string& name) const {
+    if (!root_) return {};
     return (root_->path() / "data" / name).string();
 }
 

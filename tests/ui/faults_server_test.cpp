@@ -142,6 +142,13 @@ TEST_F(QuedaDoServidor, StoppedWithATableOpenTheUserIsToldAndConnectsAgainOnceIt
     EXPECT_FALSE(usuario.erros[0].empty());
     std::cout << "  the user saw: " << usuario.erros[0] << "\n";
 
+    // "Abrir tabelas" on the lost connection: the error box again, no window left open.
+    QTest::mouseClick(w.b1, Qt::LeftButton);
+    ASSERT_EQ(usuario.erros.size(), 2u);
+    EXPECT_FALSE(usuario.erros[1].empty());
+    std::cout << "  on Abrir tabelas: " << usuario.erros[1] << "\n";
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
     // While the server is down, connecting fails plainly.
     conecta();
     EXPECT_EQ(usuario.mensagens, std::vector<std::string>{l1("Base de dados inválida.")});
