@@ -165,6 +165,18 @@ TEST_F(QuedaDoServidor, StoppedWithATableOpenTheUserIsToldAndConnectsAgainOnceIt
     EXPECT_EQ(w.tabela.FieldByName("NOME").AsString(), "nome " + std::to_string(kLinhas));
 }
 
+TEST_F(QuedaDoServidor, LeavingAfterTheServerDiedClosesQuietly) {
+    prepara();
+    ASSERT_TRUE(conectaEAbre());
+    usuario.mensagens.clear();
+    srv.kill();
+    QTest::mouseClick(w.SpeedButton4, Qt::LeftButton);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(w.conexao.Connected());
+    EXPECT_TRUE(usuario.erros.empty()) << testing::PrintToString(usuario.erros);
+    EXPECT_EQ(usuario.mensagens, std::vector<std::string>{}) << "leaving says nothing";
+}
+
 TEST_F(QuedaDoServidor, StoppedWhileAnExportRunsLeavesThePreviousFileAndNoPartOfANewOne) {
     prepara();
     ASSERT_TRUE(conectaEAbre());
