@@ -17,6 +17,7 @@
 #include "db/FbTable.h"
 
 #include <arpa/inet.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -41,6 +42,12 @@ long residente() {
     while (std::getline(in, linha))
         if (linha.rfind("VmRSS:", 0) == 0) return std::strtol(linha.c_str() + 6, nullptr, 10);
     return -1;
+}
+
+/// Bytes the program holds on the heap (growth here is a leak, not
+/// fragmentation).
+long heap() {
+    return static_cast<long>(mallinfo2().uordblks);
 }
 
 int descritores() {
@@ -214,10 +221,11 @@ int main(int argc, char** argv) {
         // figures before are taken after it.
         Alcas primeiro = ciclo(o, 0, manter, true);
         const long rss0 = residente();
+        const long heap0 = heap();
         const int fd0 = descritores();
-        std::printf("before: VmRSS %ld kB, descriptors %d, server handles of the connection: "
-                    "%ld statements, %ld transactions\n",
-                    rss0, fd0, primeiro.comandos, primeiro.transacoes);
+        std::printf("before: VmRSS %ld kB, heap in use %ld B, descriptors %d, server handles of "
+                    "the connection: %ld statements, %ld transactions\n",
+                    rss0, heap0, fd0, primeiro.comandos, primeiro.transacoes);
         std::fflush(stdout);
 
         const auto inicio = std::chrono::steady_clock::now();
@@ -230,8 +238,9 @@ int main(int argc, char** argv) {
                 const double s =
                     std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio)
                         .count();
-                std::printf("  %ld cycles, %.1f s, %.1f cycles/s, VmRSS %ld kB, descriptors %d\n",
-                            n, s, n / s, residente(), descritores());
+                std::printf("  %ld cycles, %.1f s, %.1f cycles/s, VmRSS %ld kB, heap in use %ld B, "
+                            "descriptors %d\n",
+                            n, s, n / s, residente(), heap(), descritores());
                 std::fflush(stdout);
             }
         }
@@ -239,12 +248,14 @@ int main(int argc, char** argv) {
             std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio).count();
         if (o.conexao.Connected()) o.conexao.Close();
         const long rss1 = residente();
+        const long heap1 = heap();
         const int fd1 = descritores();
-        std::printf("after:  VmRSS %ld kB, descriptors %d, server handles of the connection: "
-                    "%ld statements, %ld transactions\n",
-                    rss1, fd1, ultimo.comandos, ultimo.transacoes);
-        std::printf("growth: VmRSS %+ld kB, descriptors %+d; %.1f s, %.1f cycles/s\n", rss1 - rss0,
-                    fd1 - fd0, s, ciclos / s);
+        std::printf("after:  VmRSS %ld kB, heap in use %ld B, descriptors %d, server handles of "
+                    "the connection: %ld statements, %ld transactions\n",
+                    rss1, heap1, fd1, ultimo.comandos, ultimo.transacoes);
+        std::printf("growth: VmRSS %+ld kB, heap in use %+ld B, descriptors %+d; %.1f s, %.1f "
+                    "cycles/s\n",
+                    rss1 - rss0, heap1 - heap0, fd1 - fd0, s, ciclos / s);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "longrun: %s\n", e.what());
         return 1;
