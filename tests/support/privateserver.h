@@ -46,12 +46,17 @@ public:
     std::string file(const std::string& name) const;
 
 private:
+    /// Picks a port and writes the configuration; an error text or empty.
+    std::string configura();
+    /// One attempt to start; an error text or empty.
+    std::string lanca();
     void waitExit(int seconds);
 
     std::unique_ptr<TempFolder> root_;
     std::string why_;
     int port_ = 0;
     pid_t pid_ = -1;
+    bool iniciado_ = false;
 };
 
 } // namespace fbtest
