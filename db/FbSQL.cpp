@@ -5,6 +5,7 @@
 #include "rtl/format.h"
 #include "rtl/parse.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -205,10 +206,10 @@ std::string TFbXSQLVAR::AsString() const {
     if (IsNull()) return {};
     switch (SQLType()) {
     case SQL_TEXT:
-        return FbTrimRight(std::string_view(var_->sqldata, static_cast<size_t>(var_->sqllen)));
+        return FbTrimRight(std::string_view(var_->sqldata, textLength()));
     case SQL_VARYING: {
         const auto len = readAs<std::uint16_t>(var_->sqldata);
-        return std::string(var_->sqldata + 2, std::min<size_t>(len, size_t(var_->sqllen)));
+        return std::string(var_->sqldata + 2, std::min<size_t>(len, textLength()));
     }
     case SQL_FLOAT:
     case SQL_DOUBLE:
@@ -282,6 +283,8 @@ std::int64_t TFbXSQLVAR::AsInt64() const {
     case SQL_LONG:
     case SQL_INT64:
         // Integer division truncates toward zero, as the exact reading wants.
+        // No 64-bit value reaches 10^19, so more decimals leave nothing.
+        if (-var_->sqlscale > 18) return 0;
         return scaledInt() / powerOfTen(-var_->sqlscale);
     default:
         conversionError();
@@ -308,7 +311,8 @@ double TFbXSQLVAR::AsDouble() const {
         const int decimals = -var_->sqlscale;
         if (decimals <= 0) return static_cast<double>(scaledInt());
         const double v =
-            static_cast<double>(scaledInt()) / static_cast<double>(powerOfTen(decimals));
+            static_cast<double>(scaledInt()) /
+            (decimals <= 18 ? static_cast<double>(powerOfTen(decimals)) : std::pow(10.0, decimals));
         // Round to the column's decimals through fixed text so that 123.45
         // reads as the double nearest to 123.45, not a neighbour of it.
         char buf[64];
@@ -452,10 +456,19 @@ void TFbXSQLVAR::SetAsString(std::string_view value) {
             if (isDbKeyName(t->SQLName())) {
                 // A row key is bytes of a fixed length, not text for the
                 // server to convert.
-                const short len = t->var_->sqllen;
-                t->setStorage(t->describedType_, t->var_->sqlscale, len);
-                const size_t n = std::min(value.size(), static_cast<size_t>(len));
-                std::memcpy(t->data_.data(), value.data(), n);
+                const size_t len = t->textLength();
+                t->setStorage(t->describedType_, t->var_->sqlscale, t->var_->sqllen);
+                const size_t n = std::min(value.size(), len);
+                char* bytes = t->data_.data();
+                if (t->describedType_ == SQL_VARYING) {
+                    // The length word comes first.
+                    t->data_.assign(len + 2, 0);
+                    t->var_->sqldata = bytes = t->data_.data();
+                    const auto n16 = static_cast<std::uint16_t>(n);
+                    std::memcpy(bytes, &n16, sizeof n16);
+                    bytes += sizeof n16;
+                }
+                std::memcpy(bytes, value.data(), n);
             } else {
                 t->writeText(value);
             }
@@ -628,30 +641,37 @@ void TFbXSQLVAR::SetAsVariant(const TFbVariant& value) {
 
 void TFbXSQLVAR::allocate() {
     describedType_ = static_cast<short>(var_->sqltype & ~1);
-    size_t size = 0;
+    // The readers take fixed-size values whole, whatever length the
+    // descriptor claims, so the area is never smaller than the value.
+    size_t size = textLength();
     switch (describedType_) {
     case SQL_VARYING:
-        size = static_cast<size_t>(var_->sqllen) + 2;
+        size += 2;
         break;
     case SQL_TEXT:
-    case SQL_DOUBLE:
-    case SQL_FLOAT:
-    case SQL_LONG:
+        break;
     case SQL_SHORT:
+        size = std::max<size_t>(size, sizeof(std::int16_t));
+        break;
+    case SQL_LONG:
+    case SQL_FLOAT:
+    case SQL_TYPE_TIME:
+    case SQL_TYPE_DATE:
+        size = std::max<size_t>(size, sizeof(std::int32_t));
+        break;
+    case SQL_DOUBLE:
     case SQL_TIMESTAMP:
     case SQL_BLOB:
     case SQL_D_FLOAT:
     case SQL_ARRAY:
     case SQL_QUAD:
-    case SQL_TYPE_TIME:
-    case SQL_TYPE_DATE:
     case SQL_INT64:
-        size = var_->sqllen > 0 ? static_cast<size_t>(var_->sqllen) : 1;
+        size = std::max<size_t>(size, sizeof(std::int64_t));
         break;
     default:
         RaiseClientError(35, {static_cast<long long>(describedType_)});
     }
-    data_.assign(size, 0);
+    data_.assign(size > 0 ? size : 1, 0);
     var_->sqldata = data_.data();
     indicator_ = 0;
     var_->sqlind = (var_->sqltype & 1) ? &indicator_ : nullptr;

@@ -179,6 +179,8 @@ private:
     TFbXSQLVAR(TFbXSQLDA* owner, int index) : owner_(owner), index_(index) {}
 
     static size_t nameLen(short len) { return len < 0 ? 0 : (len > 32 ? 32 : size_t(len)); }
+    /// The described length of a text, a negative one counting as 0.
+    size_t textLength() const { return var_->sqllen > 0 ? size_t(var_->sqllen) : 0; }
     int dialect() const;
     std::int64_t scaledInt() const;
     /// The entries written by a writer: every entry named like this one.
