@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer into
+# build-asan/ and runs the whole test suite there; any report fails the run.
+# Uses the Firebird server on 127.0.0.1:3050, starting it only when nothing
+# listens there, and stops it on the way out only in that case.
+#   scripts/sanitize.sh            every test
+#   scripts/sanitize.sh -L db      arguments go to ctest
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIVANE_SANITIZE=ON >/dev/null
+cmake --build build-asan -j"$(nproc)"
+
+started=0
+if ! (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null; then
+  bash scripts/fb-server.sh start
+  started=1
+fi
+stop_server() { if [ "$started" = 1 ]; then bash scripts/fb-server.sh stop; fi; }
+trap stop_server EXIT
+
+# The client library and the toolkit are not instrumented; what they keep
+# until exit is suppressed by name in lsan.supp, never anything of ours.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:halt_on_error=1:abort_on_error=0:detect_stack_use_after_return=0}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_suppressions=0}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+cd build-asan
+ctest --output-on-failure -j2 "$@"
