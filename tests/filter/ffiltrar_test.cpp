@@ -13,12 +13,21 @@
 
 namespace {
 
+// Deletes the application after the last test: left to the statics at exit,
+// Qt's input devices are torn down after what they use and crash.
+class FimDoQt : public ::testing::Environment {
+public:
+    void TearDown() override { delete QApplication::instance(); }
+};
+
 QApplication& app() {
     static int argc = 1;
     static char nome[] = "ffiltrar_test";
     static char* argv[] = {nome, nullptr};
-    // Never destroyed: tearing Qt down among the other statics at exit crashes.
-    static QApplication* a = new QApplication(argc, argv);
+    static QApplication* a = [] {
+        ::testing::AddGlobalTestEnvironment(new FimDoQt);
+        return new QApplication(argc, argv);
+    }();
     return *a;
 }
 
