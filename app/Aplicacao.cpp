@@ -5,6 +5,9 @@
 #include "rtl/settings.h"
 
 #include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 namespace app {
 
@@ -54,6 +57,14 @@ void preparaAmbiente() {
 
 TAplicacao::TAplicacao(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("brivane"));
+    // Qt's own texts (file dialogs, standard buttons) in Portuguese too,
+    // when the translations are installed.
+    auto* traducao = new QTranslator(this);
+    if (traducao->load(QLocale(QLocale::Portuguese, QLocale::Brazil), QStringLiteral("qtbase"),
+                       QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(traducao);
+    else
+        delete traducao;
 }
 
 bool TAplicacao::notify(QObject* receiver, QEvent* event) {

@@ -5,6 +5,9 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
+
+#include <utility>
 
 namespace app {
 
@@ -19,6 +22,12 @@ int caixa(QMessageBox::Icon icone, const QString& titulo, const std::string& tex
           QMessageBox::StandardButtons botoes) {
     QMessageBox box(icone, titulo, textoDaCaixa(texto), botoes, dono());
     box.setTextFormat(Qt::PlainText);
+    // The buttons speak Portuguese like every other text of the program,
+    // whether or not Qt's own translations are installed.
+    for (auto [botao, rotulo] :
+         {std::pair{QMessageBox::Yes, "&Sim"}, std::pair{QMessageBox::No, "&N\xe3o"},
+          std::pair{QMessageBox::Ok, "OK"}})
+        if (QAbstractButton* b = box.button(botao)) b->setText(QString::fromLatin1(rotulo));
     return box.exec();
 }
 

@@ -1,6 +1,7 @@
 // Brivane: the entry point. Sets up the application object and its title,
 // the message boxes, the regional settings, and runs the main window.
 #include "app/Aplicacao.h"
+#include "app/Captura.h"
 #include "app/DialogosQt.h"
 #include "app/Grade.h"
 #include "app/UPrincipal.h"
@@ -40,12 +41,14 @@ public:
 /// Unattended start for demonstrations and the screenshot script:
 /// BRIVANE_AUTOCONNECT="file:table" connects with the default user and
 /// password and opens the table; BRIVANE_SCREENSHOT=path then saves a
-/// picture of the window there and ends the program.
+/// picture there and ends the program. BRIVANE_JANELA names the window to
+/// picture (app::janelasFotografaveis(); the main window by default).
 void automatico(TFPrincipal& w, app::TDialogosQt& normais) {
     const QString alvo = qEnvironmentVariable("BRIVANE_AUTOCONNECT");
     const QString foto = qEnvironmentVariable("BRIVANE_SCREENSHOT");
+    const QString janela = qEnvironmentVariable("BRIVANE_JANELA");
     if (alvo.isEmpty()) return;
-    QTimer::singleShot(300, &w, [&w, &normais, alvo, foto] {
+    QTimer::singleShot(300, &w, [&w, &normais, alvo, foto, janela] {
         static TDialogosMudos mudos;
         rtl::setDialogs(&mudos);
         const qsizetype dois = alvo.lastIndexOf(QLatin1Char(':'));
@@ -60,13 +63,24 @@ void automatico(TFPrincipal& w, app::TDialogosQt& normais) {
             std::fprintf(stderr, "Tabela aberta e mostrada em %lld ms (%d linhas lidas)\n",
                          static_cast<long long>(t.elapsed()), w.tabela.RecordCount());
         }
+        // Message boxes are pictured as the user sees them; any other box
+        // would only stop an unattended run.
+        const bool caixas = janela == QLatin1String("arquivo") ||
+                            janela == QLatin1String("mensagem") ||
+                            janela == QLatin1String("pergunta") || janela == QLatin1String("erro");
         rtl::setDialogs(&normais);
         if (foto.isEmpty()) return;
-        QTimer::singleShot(300, &w, [&w, foto] {
-            const bool ok = w.grab().save(foto);
-            std::fprintf(stderr, "%s %s\n", ok ? "Imagem salva em" : "Falha ao salvar",
-                         qPrintable(foto));
-            QCoreApplication::exit(ok && !mudos.falhou ? 0 : 1);
+        QTimer::singleShot(300, &w, [&w, &normais, foto, janela, caixas] {
+            rtl::setDialogs(caixas ? static_cast<rtl::UserDialogs*>(&normais) : &mudos);
+            const app::TFoto r = app::fotografa(w, janela, foto);
+            rtl::setDialogs(&normais);
+            if (r.salva)
+                std::fprintf(stderr, "Imagem de \"%s\" salva em %s\n", qPrintable(r.titulo),
+                             qPrintable(foto));
+            else
+                std::fprintf(stderr, "Falha ao salvar %s: %s\n", qPrintable(foto),
+                             qPrintable(r.erro));
+            QCoreApplication::exit(r.salva && !mudos.falhou ? 0 : 1);
         });
     });
 }

@@ -16,9 +16,11 @@
 #include <QPalette>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QStyle>
 #include <QToolButton>
 
 #include <filesystem>
+#include <utility>
 
 namespace {
 
@@ -47,6 +49,24 @@ QLabel* rotulo(QWidget* pai, int x, int y, const char* texto) {
     l->move(x, y);
     l->adjustSize();
     return l;
+}
+
+/// A caption that wraps onto as many lines as `largura` needs, like the
+/// separator captions above their narrow edits.
+QLabel* rotuloQuebrado(QWidget* pai, int x, int y, int largura, const char* texto) {
+    auto* l = new QLabel(q(texto), pai);
+    l->setWordWrap(true);
+    l->setGeometry(x, y, largura, l->heightForWidth(largura));
+    return l;
+}
+
+/// Shrinks the font of `l` until its one line fits in `largura` pixels.
+void cabeEm(QLabel* l, int largura) {
+    QFont f = l->font();
+    while (QFontMetrics(f).horizontalAdvance(l->text()) > largura && f.pointSizeF() > 5.0)
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+    l->setFont(f);
+    l->adjustSize();
 }
 
 QListWidget* lista(QWidget* pai, int x, int y, int w, int h) {
@@ -113,7 +133,8 @@ TExportaTov::TExportaTov(TExpTov* owner, QWidget* parent) : QDialog(parent), own
         f.setItalic(true);
         f.setPointSize(7);
         Label1->setFont(f);
-        Label1->adjustSize();
+        // The note ends inside the frame, whatever font stands in for Verdana.
+        cabeEm(Label1, GroupBox1->width() - Label1->x() - 6);
     }
 
     GroupBox2 = new QGroupBox(q("   [ Formato de exporta\xe7\xe3o ]   "), this);
@@ -134,17 +155,26 @@ TExportaTov::TExportaTov(TExpTov* owner, QWidget* parent) : QDialog(parent), own
                                 "es ]   "),
                               this);
     GroupBox3->setGeometry(223, 294, 176, 113);
-    Label3 = rotulo(GroupBox3, 12, 35, "Separador de campos");
+    // Each caption wraps over the width of its edit, so the two never run
+    // into each other.
+    Label3 = rotuloQuebrado(GroupBox3, 12, 35, 76, "Separador de campos");
     edSepC = edit(GroupBox3, 12, 68, ",");
-    Label4 = rotulo(GroupBox3, 93, 35, "Separador de texto");
+    Label4 = rotuloQuebrado(GroupBox3, 93, 35, 76, "Separador de texto");
     edSepT = edit(GroupBox3, 93, 68, "''");
 
     b1 = botao(this, 405, 329, 123, 46, " &Exportar", nullptr);
     SpeedButton2 = botao(this, 405, 381, 123, 26, " &Cancelar", nullptr);
+    for (auto [b, glifo] : {std::pair{b1, QStyle::SP_DialogSaveButton},
+                            std::pair{SpeedButton2, QStyle::SP_DialogCancelButton}}) {
+        b->setIcon(style()->standardIcon(glifo));
+        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    }
     barra = new QProgressBar(this);
     barra->setGeometry(8, 413, 520, 20);
     barra->setRange(0, 100);
     barra->setValue(0);
+    // A plain bar, without a percentage written over it.
+    barra->setTextVisible(false);
 
     exportar1 = atalho(this, "exportar", QKeySequence(Qt::Key_F2));
     cancelar1 = atalho(this, "cancelar", QKeySequence(Qt::Key_F4));
