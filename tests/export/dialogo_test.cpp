@@ -3,6 +3,7 @@
 // shortcuts and the checks made before any file is written.
 #include "export/ExportaTov.h"
 #include "tests/export/gravador.h"
+#include "tests/ui/leiaute.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -57,6 +58,19 @@ TEST_F(Dialogo, StartsWithTheFormDefaults) {
     EXPECT_EQ(d.SpeedButton5->toolTip(), "Adicionar todos");
     EXPECT_EQ(d.b1->text(), " &Exportar");
     EXPECT_EQ(d.barra->geometry(), QRect(8, 413, 520, 20));
+}
+
+TEST_F(Dialogo, EveryCaptionReadsWholeInsideItsFrameWithoutCoveringAnother) {
+    d.carregaNomes({"NOME", "CIDADE"});
+    d.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+    const auto falhas = leiaute::confere(&d);
+    for (const auto& f : falhas)
+        ADD_FAILURE() << f;
+    // The separator captions stand above their edits.
+    EXPECT_LE(d.Label3->geometry().bottom(), d.edSepC->y());
+    EXPECT_LE(d.Label4->geometry().bottom(), d.edSepT->y());
+    EXPECT_FALSE(d.barra->isTextVisible()) << "the bar carries no percentage";
 }
 
 TEST_F(Dialogo, AvailableFieldsAreSortedIgnoringCase) {

@@ -1,4 +1,5 @@
 #include "filter/UFiltrar.h"
+#include "tests/ui/leiaute.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -111,6 +112,22 @@ TEST_F(JanelaFiltro, OpensEmptyWithTheOperatorCellsAndTheEditFocused) {
     const QRect ultima = w->grid->visualItemRect(w->grid->item(3, 4));
     EXPECT_LE(ultima.right(), w->grid->viewport()->width());
     EXPECT_LE(ultima.bottom(), w->grid->viewport()->height());
+}
+
+TEST_F(JanelaFiltro, EveryCaptionAndOperatorCellReadsWholeInsideItsFrame) {
+    for (const auto& f : leiaute::confere(w.get()))
+        ADD_FAILURE() << f;
+    const QFontMetrics fm(w->grid->font());
+    int largura = 0;
+    for (int c = 0; c < w->grid->columnCount(); ++c) {
+        largura += w->grid->columnWidth(c);
+        for (int r = 0; r < w->grid->rowCount(); ++r) {
+            const QString t = w->grid->item(r, c)->text();
+            EXPECT_LE(fm.horizontalAdvance(t.trimmed()) + 4, w->grid->columnWidth(c))
+                << "cell " << t.toStdString() << " is cut";
+        }
+    }
+    EXPECT_LE(largura, w->grid->viewport()->width()) << "every operator column is in view";
 }
 
 TEST_F(JanelaFiltro, ComposingTwoSentencesByClicksAndTypingGivesTheJoinedCondition) {

@@ -1,0 +1,289 @@
+// The program's windows as a user looks at them: every caption whole and in
+// its place, message boxes that answer in Portuguese, pictures of every
+// window for the documentation, and one whole working session from
+// connecting to a written text file.
+#include "app/Captura.h"
+#include "app/Controles.h"
+#include "app/DialogosQt.h"
+#include "app/Grade.h"
+#include "app/UPrincipal.h"
+#include "app/UTabelas.h"
+#include "export/ExportaTov.h"
+#include "filter/UFiltrar.h"
+#include "tests/support/fbtest.h"
+#include "tests/ui/apoio.h"
+#include "tests/ui/leiaute.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+using uitest::l1;
+
+// Texts are Latin-1 bytes, as the program keeps them.
+const char* const kDdl =
+    "CREATE TABLE CLIENTES (ID INTEGER NOT NULL PRIMARY KEY, NOME VARCHAR(40), "
+    "CIDADE VARCHAR(30), UF CHAR(2), NASCIMENTO DATE, LIMITE NUMERIC(9,2), "
+    "QTD_ITENS DOUBLE PRECISION, OBS BLOB SUB_TYPE TEXT);"
+    "CREATE TABLE OUTRA (X INTEGER);"
+    "COMMIT;"
+    "INSERT INTO CLIENTES VALUES (1, 'Jos\xe9', 'S\xe3o Paulo', 'SP', "
+    "'1980-03-05', 15000.5, 2.5, 'nota');"
+    "INSERT INTO CLIENTES VALUES (2, 'Maria', 'Florian\xf3polis', 'SC', "
+    "'1975-11-21', 8200, 1, NULL);"
+    "INSERT INTO CLIENTES VALUES (3, '\xc2ngela', 'Joinville', 'SC', "
+    "NULL, 300, 0.125, NULL);"
+    "INSERT INTO CLIENTES VALUES (4, 'Jo\xe3o', 'Bel\xe9m', 'PA', "
+    "'2001-12-25', -250.75, 0, NULL);";
+
+class Janelas : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fbtest::createDatabase(banco, kDdl);
+        w.show();
+        w.ed1->setText(QString::fromLatin1(banco));
+        QTest::mouseClick(w.SpeedButton6, Qt::LeftButton);
+        ASSERT_TRUE(w.conexao.Connected());
+        usuario.mensagens.clear();
+    }
+
+    /// "Abrir tabelas", then the table chosen and "Abrir" pressed.
+    void abre(const char* nome) {
+        uitest::quandoModal([nome](QWidget* m) {
+            auto* t = qobject_cast<TFTabelas*>(m);
+            ASSERT_NE(t, nullptr);
+            auto achados = t->lbTabelas->findItems(QString::fromLatin1(nome), Qt::MatchExactly);
+            ASSERT_EQ(achados.size(), 1);
+            t->lbTabelas->setCurrentItem(achados.front());
+            QTest::mouseClick(t->b1, Qt::LeftButton);
+        });
+        QTest::mouseClick(w.b1, Qt::LeftButton);
+        ASSERT_TRUE(w.tabela.Active());
+    }
+
+    std::string celula(int linha, const char* campo) {
+        auto* m = w.ds1();
+        for (int c = 0; c < m->columnCount(); ++c)
+            if (m->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString() == campo)
+                return app::latin1(m->data(m->index(linha, c), Qt::DisplayRole).toString());
+        ADD_FAILURE() << "no column " << campo;
+        return {};
+    }
+
+    QApplication& qapp = uitest::aplicacao(); // before any widget
+    rtl::ScopedFormatSettings regional{rtl::brazilianSettings()};
+    fbtest::TempFolder pasta;
+    std::string banco = pasta.file("janelas.fdb");
+    uitest::Usuario usuario;
+    TFPrincipal w;
+};
+
+void semFalhas(const std::vector<std::string>& falhas) {
+    for (const auto& f : falhas)
+        ADD_FAILURE() << f;
+}
+
+} // namespace
+
+TEST_F(Janelas, TheMainWindowAndTheChooserShowEveryCaptionWholeInItsPlace) {
+    abre("CLIENTES");
+    semFalhas(leiaute::confere(&w));
+    // The footer links sit side by side on one line, above the status bar.
+    EXPECT_LE(w.JvLinkLabel1->geometry().right(), w.jvlnklbl1->x());
+    EXPECT_LE(w.lb6->geometry().right(), w.JvLinkLabel1->x());
+    EXPECT_LE(w.jvlnklbl1->geometry().bottom(), w.sb1->y());
+    EXPECT_LE(w.dbGrid->geometry().bottom(), w.lbFiltro->y()) << "the filter shows under the grid";
+
+    bool visto = false;
+    uitest::quandoModal([&visto](QWidget* m) {
+        visto = true;
+        semFalhas(leiaute::confere(m));
+    });
+    QTest::mouseClick(w.b1, Qt::LeftButton);
+    EXPECT_TRUE(visto);
+}
+
+TEST_F(Janelas, MessageBoxesAnswerInPortuguese) {
+    app::TDialogosQt qt;
+    struct Visto {
+        QString titulo;
+        QStringList botoes;
+        QMessageBox::Icon icone = QMessageBox::NoIcon;
+    };
+    auto olha = [](Visto& v, const QString& aperta) {
+        uitest::quandoModal([&v, aperta](QWidget* m) {
+            auto* box = qobject_cast<QMessageBox*>(m);
+            ASSERT_NE(box, nullptr);
+            v.titulo = box->windowTitle();
+            v.icone = box->icon();
+            for (QAbstractButton* b : box->buttons())
+                v.botoes << b->text();
+            for (QAbstractButton* b : box->buttons())
+                if (b->text() == aperta) b->click();
+        });
+    };
+
+    Visto pergunta;
+    olha(pergunta, QStringLiteral("&Sim"));
+    EXPECT_TRUE(qt.question("Limpeza", "Confirma limpar a tabela \"X\"?")) << "Sim is yes";
+    EXPECT_EQ(pergunta.titulo, "Limpeza");
+    EXPECT_EQ(pergunta.icone, QMessageBox::Question);
+    pergunta.botoes.sort();
+    EXPECT_EQ(pergunta.botoes, QStringList({QStringLiteral("&N\u00e3o"), QStringLiteral("&Sim")}));
+
+    Visto nao;
+    olha(nao, QStringLiteral("&N\u00e3o"));
+    EXPECT_FALSE(qt.question("Limpeza", "Confirma?"));
+
+    Visto mensagem;
+    olha(mensagem, QStringLiteral("OK"));
+    qt.message("Conectado!!!");
+    EXPECT_EQ(mensagem.titulo, app::tituloAplicacao());
+    EXPECT_EQ(mensagem.icone, QMessageBox::NoIcon);
+    EXPECT_EQ(mensagem.botoes, QStringList({QStringLiteral("OK")}));
+
+    Visto erro;
+    olha(erro, QStringLiteral("OK"));
+    qt.errorBox("Falhou.");
+    EXPECT_EQ(erro.titulo, app::tituloAplicacao());
+    EXPECT_EQ(erro.icone, QMessageBox::Critical);
+
+    // Qt's own dialogs speak Portuguese where its translations are installed.
+    const QString traducoes = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (QFile::exists(traducoes + QStringLiteral("/qtbase_pt_BR.qm"))) {
+        EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"),
+                  QStringLiteral("Procurar em:"));
+    }
+}
+
+TEST_F(Janelas, EveryWindowCanBePicturedAndIsClosedAgainAfterwards) {
+    abre("CLIENTES");
+    app::TDialogosQt qt;
+    struct Caso {
+        const char* janela;
+        QSize tamanho; // empty: whatever a message box needs
+        const char* titulo;
+        bool caixa; // drawn by the real message boxes
+    };
+    const Caso casos[] = {
+        {"principal", {560, 560}, "  Brivane - Replicação de registros Firebird & Intebase", false},
+        {"tabelas", {268, 337}, "  Escolha a tabela", false},
+        {"filtro", {689, 458}, "  Filtrar registros", false},
+        {"exportacao", {535, 439}, "Exportação de arquivos", false},
+        {"pergunta", {}, "Replicação", true},
+        {"arquivo", {}, "Base de dados de trabalho", true},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.janela);
+        const QString arquivo = QString::fromLatin1(pasta.file(std::string(c.janela) + ".png"));
+        rtl::UserDialogs* antes = c.caixa ? rtl::setDialogs(&qt) : nullptr;
+        const app::TFoto foto = app::fotografa(w, QString::fromLatin1(c.janela), arquivo);
+        if (antes) rtl::setDialogs(antes);
+        ASSERT_TRUE(foto.salva) << foto.erro.toStdString();
+        EXPECT_EQ(foto.titulo, QString::fromUtf8(c.titulo));
+        const QImage imagem(arquivo);
+        ASSERT_FALSE(imagem.isNull());
+        if (!c.tamanho.isEmpty()) {
+            EXPECT_EQ(imagem.size() / imagem.devicePixelRatio(), c.tamanho);
+        }
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the window was closed again";
+        EXPECT_TRUE(w.tabela.Active());
+    }
+    // Nothing was chosen, replicated or exported on the way.
+    EXPECT_EQ(w.painel(0), QStringLiteral("  TABELA: CLIENTES"));
+    EXPECT_EQ(celula(1, "CIDADE"), "Florian\xf3polis");
+    EXPECT_EQ(w.tabela.Filter(), "");
+    EXPECT_TRUE(usuario.erros.empty());
+
+    // The filtered main window: the composed sentences applied.
+    const app::TFoto foto = app::fotografa(w, QStringLiteral("filtrada"),
+                                           QString::fromLatin1(pasta.file("filtrada.png")));
+    EXPECT_TRUE(foto.salva);
+    EXPECT_EQ(w.lbFiltro->text(), QStringLiteral("LIMITE >= 500 AND UF = 'SC'"));
+    EXPECT_EQ(w.tabela.RecordCount(), 1);
+    EXPECT_EQ(celula(0, "NOME"), "Maria");
+
+    const app::TFoto nenhuma =
+        app::fotografa(w, QStringLiteral("nenhuma"), QString::fromLatin1(pasta.file("x.png")));
+    EXPECT_FALSE(nenhuma.salva);
+    EXPECT_FALSE(nenhuma.erro.isEmpty());
+}
+
+TEST_F(Janelas, AUserFiltersReplicatesAndExportsAText) {
+    abre("CLIENTES");
+    EXPECT_EQ(celula(0, "NASCIMENTO"), "05/03/1980");
+    EXPECT_EQ(celula(0, "LIMITE"), "15.000,50");
+    EXPECT_EQ(celula(0, "QTD_ITENS"), "2,5");
+    EXPECT_EQ(celula(3, "LIMITE"), "-250,75");
+
+    // Filtrar: the column UF, the operator " = ", the value typed, Enter, Ok.
+    uitest::quandoModal([](QWidget* m) {
+        auto* f = qobject_cast<TFFiltrar*>(m);
+        ASSERT_NE(f, nullptr);
+        f->lbCampos->setCurrentItem(
+            f->lbCampos->findItems(QStringLiteral("UF"), Qt::MatchExactly).front());
+        QTest::mouseClick(f->SpeedButton3, Qt::LeftButton);
+        f->grid->setCurrentCell(2, 0);
+        QTest::mouseClick(f->SpeedButton7, Qt::LeftButton);
+        QTest::keyClicks(f->edSentenca, QStringLiteral("'SC'"));
+        QTest::keyClick(f->edSentenca, Qt::Key_Return);
+        QTest::mouseClick(f->b1, Qt::LeftButton);
+    });
+    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+    EXPECT_EQ(w.lbFiltro->text(), QStringLiteral("UF = 'SC'"));
+    ASSERT_EQ(w.ds1()->rowCount(), 2);
+
+    // Replicar: one city into the filtered rows.
+    w.cb1->setCurrentIndex(w.cb1->findText(QStringLiteral("CIDADE")));
+    w.ed4->setText(QString::fromLatin1("Florian\xf3polis"));
+    usuario.responde = true;
+    QTest::mouseClick(w.SpeedButton2, Qt::LeftButton);
+    ASSERT_EQ(usuario.perguntas.size(), 1u);
+    EXPECT_EQ(usuario.perguntas[0], l1("Replicação|Replicar a informação \"") + "Florian\xf3polis" +
+                                        "\" para o campo \"CIDADE\"?");
+    EXPECT_TRUE(usuario.mensagens.empty());
+    EXPECT_EQ(w.lbFiltro->text(), QString()) << "the table is shown unfiltered again";
+    ASSERT_EQ(w.ds1()->rowCount(), 4);
+
+    // Exportar: NOME and CIDADE, chosen in the other order, to a text file.
+    const std::string txt = pasta.file("clientes.txt");
+    usuario.arquivo = txt;
+    uitest::quandoModal([](QWidget* m) {
+        auto* e = qobject_cast<TExportaTov*>(m);
+        ASSERT_NE(e, nullptr);
+        for (const char* nome : {"NOME", "CIDADE"}) {
+            e->lbCampos->setCurrentItem(
+                e->lbCampos->findItems(QString::fromLatin1(nome), Qt::MatchExactly).front());
+            QTest::mouseClick(e->SpeedButton3, Qt::LeftButton);
+        }
+        QTest::mouseClick(e->b1, Qt::LeftButton);
+    });
+    QTest::mouseClick(w.SpeedButton7, Qt::LeftButton);
+    EXPECT_EQ(usuario.mensagens, std::vector<std::string>{l1("Exportação completada.")});
+    EXPECT_TRUE(usuario.erros.empty());
+
+    std::ifstream in(txt, std::ios::binary);
+    const std::string conteudo((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(conteudo, "'Jos\xe9','S\xe3o Paulo'\r\n"
+                        "'Maria','Florian\xf3polis'\r\n"
+                        "'\xc2ngela','Florian\xf3polis'\r\n"
+                        "'Jo\xe3o','Bel\xe9m'\r\n");
+    // Every column is back in the grid after the export.
+    EXPECT_EQ(celula(2, "UF"), "SC");
+}
