@@ -9,6 +9,8 @@
 //     --keep    stay connected between cycles (close only the table), so a
 //               statement or transaction handle leaked per cycle piles up
 //               on one attachment
+//     --attach-only  each cycle only connects and disconnects: what the
+//               client library itself costs per attachment, for comparison
 //     database  a name the client library takes ("host:path", a path);
 //               default: a fresh database made for the run, through the
 //               server on localhost when one listens, else embedded
@@ -143,9 +145,17 @@ Alcas alcasDoServidor(Objetos& o) {
     return a;
 }
 
+bool soConexao = false;
+
 /// One cycle; returns the server's handle counts seen just before the close.
 Alcas ciclo(Objetos& o, int n, bool manter, bool medir) {
     if (!o.conexao.Connected()) o.conexao.Open();
+    if (soConexao) {
+        Alcas a;
+        if (medir) a = alcasDoServidor(o);
+        o.conexao.Close();
+        return a;
+    }
     // Open the table and read every row, as the grid would on a scroll.
     o.tabela.Close();
     o.tabela.SetFiltered(false);
@@ -194,6 +204,8 @@ int main(int argc, char** argv) {
         std::string a = argv[i];
         if (a == "--keep")
             manter = true;
+        else if (a == "--attach-only")
+            soConexao = true;
         else if (!a.empty() && a.find_first_not_of("0123456789") == std::string::npos)
             ciclos = std::stol(a);
         else
@@ -214,7 +226,10 @@ int main(int argc, char** argv) {
             criaBanco(banco);
         }
         std::printf("database %s, %ld cycles, %s\n", banco.c_str(), ciclos,
-                    manter ? "one connection (--keep)" : "connect and disconnect every cycle");
+                    soConexao ? "connect and disconnect only (--attach-only)"
+                    : manter  ? "one connection (--keep)"
+                              : "connect, open, filter, replicate, close and disconnect every "
+                                "cycle");
 
         Objetos o(banco);
         // The first cycle loads the client library and its caches: the
