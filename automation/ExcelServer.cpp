@@ -109,25 +109,9 @@ public:
         if (book_->closed)
             throw EOleError("O objeto foi exclu\xed"
                             "do.");
-        if (sameName(name, "SaveAs")) {
-            kit::readOrCall(name, kind, args.size(), 1, 1);
-            const std::string& path = args[0].text();
-            if (path.empty()) throw EOleError("Nome de arquivo inv\xe1lido");
-            saveXlsx(*book_, path);
-            book_->savedAs = path;
+        if (kit::saveAsOrClose(name, kind, args, book_, st_->workbooks, &saveXlsx,
+                               "A pasta de trabalho nunca foi salva; use SaveAs"))
             return {};
-        }
-        if (sameName(name, "Close")) {
-            kit::readOrCall(name, kind, args.size(), 0, 1);
-            if (!args.empty() && args[0].toBool()) {
-                if (book_->savedAs.empty())
-                    throw EOleError("A pasta de trabalho nunca foi salva; use SaveAs");
-                saveXlsx(*book_, book_->savedAs);
-            }
-            book_->closed = true;
-            std::erase(st_->workbooks, book_);
-            return {};
-        }
         kit::unknownName("Workbook", name);
     }
 

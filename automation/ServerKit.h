@@ -3,8 +3,11 @@
 // checks and the error texts a client sees.
 #include "automation/Automation.h"
 
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace automation::kit {
 
@@ -23,5 +26,35 @@ void readOrCall(std::string_view name, Invoke kind, std::size_t nargs, std::size
                 std::size_t max);
 /// A property assignment without index arguments: exactly one value.
 void assignment(std::string_view name, Invoke kind, std::size_t nargs);
+
+/// The SaveAs(path) and Close([save changes]) members of an open document
+/// (a Word document, an Excel workbook: anything with `closed` and
+/// `savedAs`), written to a file by `save`. Close drops `doc` from `open`;
+/// Close(true) before any SaveAs throws `neverSaved`. Returns false, doing
+/// nothing, when `name` is neither member.
+template <class Doc>
+bool saveAsOrClose(std::string_view name, Invoke kind, std::span<const Variant> args,
+                   const std::shared_ptr<Doc>& doc, std::vector<std::shared_ptr<Doc>>& open,
+                   void (*save)(const Doc&, const std::string&), const char* neverSaved) {
+    if (sameName(name, "SaveAs")) {
+        readOrCall(name, kind, args.size(), 1, 1);
+        const std::string& path = args[0].text();
+        if (path.empty()) throw EOleError("Nome de arquivo inv\xe1lido");
+        save(*doc, path);
+        doc->savedAs = path;
+        return true;
+    }
+    if (sameName(name, "Close")) {
+        readOrCall(name, kind, args.size(), 0, 1);
+        if (!args.empty() && args[0].toBool()) {
+            if (doc->savedAs.empty()) throw EOleError(neverSaved);
+            save(*doc, doc->savedAs);
+        }
+        doc->closed = true;
+        std::erase(open, doc);
+        return true;
+    }
+    return false;
+}
 
 } // namespace automation::kit

@@ -232,25 +232,9 @@ public:
             kit::readOrCall(name, kind, args.size(), 0, 0);
             return DispatchPtr(std::make_shared<RangeObject>(st_, doc_));
         }
-        if (sameName(name, "SaveAs")) {
-            kit::readOrCall(name, kind, args.size(), 1, 1);
-            const std::string& path = args[0].text();
-            if (path.empty()) throw EOleError("Nome de arquivo inv\xe1lido");
-            saveDocx(*doc_, path);
-            doc_->savedAs = path;
+        if (kit::saveAsOrClose(name, kind, args, doc_, st_->documents, &saveDocx,
+                               "O documento nunca foi salvo; use SaveAs"))
             return {};
-        }
-        if (sameName(name, "Close")) {
-            kit::readOrCall(name, kind, args.size(), 0, 1);
-            if (!args.empty() && args[0].toBool()) {
-                if (doc_->savedAs.empty())
-                    throw EOleError("O documento nunca foi salvo; use SaveAs");
-                saveDocx(*doc_, doc_->savedAs);
-            }
-            doc_->closed = true;
-            std::erase(st_->documents, doc_);
-            return {};
-        }
         kit::unknownName("Document", name);
     }
 
