@@ -23,8 +23,8 @@ extern "C" const char* __lsan_default_suppressions() {
 
 namespace {
 
-TEST(RegionalSettings, BrazilianSetIsFixed) {
-    rtl::FormatSettings fs = rtl::brazilianSettings();
+// Dates, times, separators and currency placement as Brazil writes them.
+void expectBrazilianLayout(const rtl::FormatSettings& fs) {
     EXPECT_EQ(fs.shortDateFormat, "dd/mm/yyyy");
     EXPECT_EQ(fs.longTimeFormat, "hh:nn:ss");
     EXPECT_EQ(fs.dateSeparator, '/');
@@ -33,6 +33,11 @@ TEST(RegionalSettings, BrazilianSetIsFixed) {
     EXPECT_EQ(fs.thousandSeparator, '.');
     EXPECT_EQ(fs.currencyString, "R$");
     EXPECT_EQ(fs.currencyFormat, 2);
+}
+
+TEST(RegionalSettings, BrazilianSetIsFixed) {
+    rtl::FormatSettings fs = rtl::brazilianSettings();
+    expectBrazilianLayout(fs);
     EXPECT_EQ(fs.currencyDecimals, 2);
     EXPECT_EQ(rtl::currencyText(rtl::Currency::fromUnits(-3), 2, 12, fs), "-R$ 3,00");
 }
@@ -81,14 +86,7 @@ TEST_F(UserLocale, BrazilianLocaleIsReadIntoLatin1Settings) {
     if (!compileLocale(dir_, "pt_BR", "UTF-8", "pt_BR.UTF-8"))
         GTEST_SKIP() << "no locale sources to compile pt_BR from";
     rtl::FormatSettings fs = rtl::localeSettings("pt_BR.UTF-8");
-    EXPECT_EQ(fs.shortDateFormat, "dd/mm/yyyy");
-    EXPECT_EQ(fs.longTimeFormat, "hh:nn:ss");
-    EXPECT_EQ(fs.dateSeparator, '/');
-    EXPECT_EQ(fs.timeSeparator, ':');
-    EXPECT_EQ(fs.decimalSeparator, ',');
-    EXPECT_EQ(fs.thousandSeparator, '.');
-    EXPECT_EQ(fs.currencyString, "R$");
-    EXPECT_EQ(fs.currencyFormat, 2);
+    expectBrazilianLayout(fs);
     EXPECT_EQ(fs.negCurrFormat, 9);
     EXPECT_EQ(fs.currencyDecimals, 2);
     // UTF-8 "março" arrives as Latin-1 bytes.
