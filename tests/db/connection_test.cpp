@@ -7,6 +7,7 @@
 #include <fstream>
 #include <unistd.h>
 
+using dbtest::clientErrorOf;
 using dbtest::Recorder;
 
 namespace {
@@ -19,15 +20,6 @@ template <typename E, typename F> std::string messageOf(F f) {
     }
     ADD_FAILURE() << "nothing raised";
     return {};
-}
-
-template <typename F> int clientCode(F f) {
-    try {
-        f();
-    } catch (const EFbClientError& e) {
-        return e.SQLCode();
-    }
-    return -1;
 }
 
 class Connection : public ::testing::Test {
@@ -54,7 +46,7 @@ TEST_F(Connection, AttachesByTheEmbeddedEngineAndDetaches) {
     db.Close();
     EXPECT_FALSE(db.Connected());
     db.Close(); // already closed: nothing happens
-    EXPECT_EQ(clientCode([&] { db.DoDisconnect(false); }), 15);
+    EXPECT_EQ(clientErrorOf([&] { db.DoDisconnect(false); }), 15);
 }
 
 TEST_F(Connection, AttachesThroughTheServer) {
@@ -124,13 +116,13 @@ TEST_F(Connection, ADialect1DatabaseLowersTheClientDialect) {
     EXPECT_EQ(db.DBSQLDialect(), 1);
     EXPECT_EQ(db.SQLDialect(), 1);
     EXPECT_EQ(warnings, 1);
-    EXPECT_EQ(clientCode([&] { db.SetSQLDialect(3); }), 87);
+    EXPECT_EQ(clientErrorOf([&] { db.SetSQLDialect(3); }), 87);
     EXPECT_EQ(db.SQLDialect(), 1);
     db.Close();
     EXPECT_EQ(db.DBSQLDialect(), 3);
     EXPECT_EQ(db.SQLDialect(), 1);
     db.SetSQLDialect(3);
-    EXPECT_EQ(clientCode([&] { db.SetSQLDialect(0); }), 87);
+    EXPECT_EQ(clientErrorOf([&] { db.SetSQLDialect(0); }), 87);
     EXPECT_EQ(db.SQLDialect(), 3);
 }
 
@@ -149,14 +141,14 @@ TEST_F(Connection, ADialect3DatabaseKeepsALowerClientDialect) {
 
 TEST_F(Connection, NameAndParametersAreFrozenWhileConnected) {
     TFbDatabase db;
-    EXPECT_EQ(clientCode([&] { db.Open(); }), 17);
+    EXPECT_EQ(clientErrorOf([&] { db.Open(); }), 17);
     dbtest::prepare(db, path);
     db.Open();
     db.SetDatabaseName(path); // the same name is no change
-    EXPECT_EQ(clientCode([&] { db.SetDatabaseName(path + "x"); }), 16);
-    EXPECT_EQ(clientCode([&] { db.AddParam("lc_ctype=NONE"); }), 16);
-    EXPECT_EQ(clientCode([&] { db.ClearParams(); }), 16);
-    EXPECT_EQ(clientCode([&] { db.DoConnect(); }), 16);
+    EXPECT_EQ(clientErrorOf([&] { db.SetDatabaseName(path + "x"); }), 16);
+    EXPECT_EQ(clientErrorOf([&] { db.AddParam("lc_ctype=NONE"); }), 16);
+    EXPECT_EQ(clientErrorOf([&] { db.ClearParams(); }), 16);
+    EXPECT_EQ(clientErrorOf([&] { db.DoConnect(); }), 16);
     EXPECT_EQ(db.DatabaseName(), path);
     EXPECT_EQ(db.Params().size(), 2u);
     EXPECT_TRUE(db.Connected());
@@ -168,9 +160,9 @@ TEST_F(Connection, RefusedParameterLinesStopTheAttachEveryTime) {
     db.Open();
     db.Close();
     db.AddParam("page_size=4096");
-    EXPECT_EQ(clientCode([&] { db.Open(); }), 11);
+    EXPECT_EQ(clientErrorOf([&] { db.Open(); }), 11);
     // A second attempt must not fall back on the block of the earlier attach.
-    EXPECT_EQ(clientCode([&] { db.Open(); }), 11);
+    EXPECT_EQ(clientErrorOf([&] { db.Open(); }), 11);
     EXPECT_FALSE(db.Connected());
     db.SetParams({"", "isc_dpb_user_name=SYSDBA", "PASSWORD=plumtower", ""});
     db.Open();
@@ -273,7 +265,7 @@ TEST_F(Connection, TheLoginHandlerCanSupplyTheCredentials) {
 TEST_F(Connection, IdleTimerAcceptsOnlyNonNegativeValues) {
     TFbDatabase db;
     EXPECT_EQ(db.IdleTimer(), 0);
-    EXPECT_EQ(clientCode([&] { db.SetIdleTimer(-1); }), 20);
+    EXPECT_EQ(clientErrorOf([&] { db.SetIdleTimer(-1); }), 20);
     db.SetIdleTimer(0);
     EXPECT_EQ(db.IdleTimer(), 0);
 }

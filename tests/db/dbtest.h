@@ -10,6 +10,18 @@
 
 namespace dbtest {
 
+/// The client error code of the EFbClientError that `f` raises (its text
+/// into `message` when given), or -1 when it raises none.
+template <class F> int clientErrorOf(F&& f, std::string* message = nullptr) {
+    try {
+        f();
+    } catch (const EFbClientError& e) {
+        if (message) *message = e.what();
+        return e.SQLCode();
+    }
+    return -1;
+}
+
 /// A statement-like client that writes "<name>:<event>" into a shared log.
 class Recorder : public TFbLink {
 public:

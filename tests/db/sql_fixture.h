@@ -3,6 +3,7 @@
 // statements bound to both.
 #include "db/FbDatabase.h"
 #include "db/FbSQL.h"
+#include "tests/db/dbtest.h"
 #include "tests/support/fbtest.h"
 
 #include <gtest/gtest.h>
@@ -64,15 +65,6 @@ protected:
     std::unique_ptr<TFbTransaction> tr;
 };
 
-/// The client error code of the EFbClientError that `f` raises, or -1.
-template <class F> int clientErrorOf(F&& f, std::string* message = nullptr) {
-    try {
-        f();
-    } catch (const EFbClientError& e) {
-        if (message) *message = e.what();
-        return e.SQLCode();
-    }
-    return -1;
-}
+using dbtest::clientErrorOf;
 
 } // namespace sqltest

@@ -4,19 +4,11 @@
 
 #include <gtest/gtest.h>
 
+using dbtest::clientErrorOf;
 using dbtest::Recorder;
 using Log = std::vector<std::string>;
 
 namespace {
-
-template <typename F> int clientCode(F f) {
-    try {
-        f();
-    } catch (const EFbClientError& e) {
-        return e.SQLCode();
-    }
-    return -1;
-}
 
 void logEvents(TFbTransaction& tr, Log& log) {
     tr.OnStartTransaction = [&](TFbTransaction&) { log.push_back("start"); };
@@ -135,15 +127,15 @@ TEST_F(Transaction, AFreedClientSlotIsReusedAndKeepsItsPlaceInTheOrder) {
 
 TEST_F(Transaction, StartIsRefusedWhenActiveWithoutConnectionsOrDetached) {
     transacao.StartTransaction();
-    EXPECT_EQ(clientCode([&] { transacao.StartTransaction(); }), 19);
+    EXPECT_EQ(clientErrorOf([&] { transacao.StartTransaction(); }), 19);
     EXPECT_TRUE(transacao.Active());
     transacao.Rollback();
 
     TFbTransaction lonely;
-    EXPECT_EQ(clientCode([&] { lonely.StartTransaction(); }), 21);
+    EXPECT_EQ(clientErrorOf([&] { lonely.StartTransaction(); }), 21);
 
     conexao.Close();
-    EXPECT_EQ(clientCode([&] { transacao.StartTransaction(); }), 15);
+    EXPECT_EQ(clientErrorOf([&] { transacao.StartTransaction(); }), 15);
     EXPECT_FALSE(transacao.Active());
 }
 
@@ -159,12 +151,12 @@ TEST_F(Transaction, RefusedParameterLinesKeepItInactiveEveryTime) {
     EXPECT_EQ(transacao.TPB(), std::string("\3\17\21\7"));
     transacao.Commit();
     transacao.AddParam("autocommit");
-    EXPECT_EQ(clientCode([&] { transacao.StartTransaction(); }), 13);
+    EXPECT_EQ(clientErrorOf([&] { transacao.StartTransaction(); }), 13);
     // Not started with the block of the earlier start either.
-    EXPECT_EQ(clientCode([&] { transacao.StartTransaction(); }), 13);
+    EXPECT_EQ(clientErrorOf([&] { transacao.StartTransaction(); }), 13);
     EXPECT_FALSE(transacao.Active());
     transacao.SetParams({"concurrency", "wait", "Table=T"});
-    EXPECT_EQ(clientCode([&] { transacao.StartTransaction(); }), 115);
+    EXPECT_EQ(clientErrorOf([&] { transacao.StartTransaction(); }), 115);
     EXPECT_FALSE(transacao.Active());
 }
 
@@ -249,17 +241,17 @@ TEST_F(Transaction, DestroyingAnActiveTransactionEndsItWithItsDefaultAction) {
 TEST_F(Transaction, ClientsCheckConnectionAndTransactionBeforeWorking) {
     Log log;
     Recorder sql("sql", log);
-    EXPECT_EQ(clientCode([&] { sql.EnsureActive(); }), 24);
+    EXPECT_EQ(clientErrorOf([&] { sql.EnsureActive(); }), 24);
     sql.SetDatabase(&conexao);
     EXPECT_EQ(sql.Transaction(), &transacao); // the connection's default
     sql.SetTransaction(nullptr);
-    EXPECT_EQ(clientCode([&] { sql.EnsureActive(); }), 25);
+    EXPECT_EQ(clientErrorOf([&] { sql.EnsureActive(); }), 25);
     sql.SetTransaction(&transacao);
     sql.EnsureActive();
     EXPECT_TRUE(transacao.Active());
     transacao.Commit();
     conexao.Close();
-    EXPECT_EQ(clientCode([&] { sql.EnsureActive(); }), 15);
+    EXPECT_EQ(clientErrorOf([&] { sql.EnsureActive(); }), 15);
 }
 
 TEST_F(Transaction, ANewDefaultDatabaseIsGivenToClientsWithoutOne) {
@@ -334,7 +326,7 @@ TEST_F(Transaction, DestroyingTheConnectionEndsItsWorkAndTellsClientsItIsGone) {
 }
 
 TEST_F(Transaction, IdleTimerAcceptsOnlyNonNegativeValues) {
-    EXPECT_EQ(clientCode([&] { transacao.SetIdleTimer(-5); }), 20);
+    EXPECT_EQ(clientErrorOf([&] { transacao.SetIdleTimer(-5); }), 20);
     transacao.SetIdleTimer(0);
     EXPECT_EQ(transacao.IdleTimer(), 0);
 }
