@@ -423,18 +423,21 @@ void TFbXSQLVAR::setStorage(short type, short scale, short len) {
     modified_ = true;
 }
 
+void TFbXSQLVAR::store(short type, short scale, const void* bytes, short len) {
+    setStorage(type, scale, len);
+    std::memcpy(data_.data(), bytes, static_cast<size_t>(len));
+}
+
 void TFbXSQLVAR::writeText(std::string_view value) {
     if (value.size() > static_cast<size_t>(std::numeric_limits<short>::max())) conversionError();
-    setStorage(SQL_TEXT, 0, static_cast<short>(value.size()));
-    std::memcpy(data_.data(), value.data(), value.size());
+    store(SQL_TEXT, 0, value.data(), static_cast<short>(value.size()));
 }
 
 void TFbXSQLVAR::writeTimestamp(rtl::TDateTime value) {
     std::tm tm = toTm(value);
     ISC_TIMESTAMP ts{};
     FbApi().isc_encode_date(&tm, reinterpret_cast<ISC_QUAD*>(&ts));
-    setStorage(SQL_TIMESTAMP, 0, sizeof ts);
-    std::memcpy(data_.data(), &ts, sizeof ts);
+    store(SQL_TIMESTAMP, 0, &ts, sizeof ts);
 }
 
 void TFbXSQLVAR::markNull() {
@@ -479,8 +482,7 @@ void TFbXSQLVAR::SetAsString(std::string_view value) {
                 blobId = FbWriteBlob(*owner_->statement_, value);
                 haveBlob = true;
             }
-            t->setStorage(SQL_BLOB, t->var_->sqlscale, sizeof(ISC_QUAD));
-            std::memcpy(t->data_.data(), &blobId, sizeof blobId);
+            t->store(SQL_BLOB, t->var_->sqlscale, &blobId, sizeof blobId);
             break;
         default:
             if (value.empty()) {
@@ -501,31 +503,23 @@ void TFbXSQLVAR::SetAsString(std::string_view value) {
 }
 
 void TFbXSQLVAR::SetAsShort(std::int16_t value) {
-    for (TFbXSQLVAR* t : targets()) {
-        t->setStorage(SQL_SHORT, 0, sizeof value);
-        std::memcpy(t->data_.data(), &value, sizeof value);
-    }
+    for (TFbXSQLVAR* t : targets())
+        t->store(SQL_SHORT, 0, &value, sizeof value);
 }
 
 void TFbXSQLVAR::SetAsLong(std::int32_t value) {
-    for (TFbXSQLVAR* t : targets()) {
-        t->setStorage(SQL_LONG, 0, sizeof value);
-        std::memcpy(t->data_.data(), &value, sizeof value);
-    }
+    for (TFbXSQLVAR* t : targets())
+        t->store(SQL_LONG, 0, &value, sizeof value);
 }
 
 void TFbXSQLVAR::SetAsInt64(std::int64_t value) {
-    for (TFbXSQLVAR* t : targets()) {
-        t->setStorage(SQL_INT64, 0, sizeof value);
-        std::memcpy(t->data_.data(), &value, sizeof value);
-    }
+    for (TFbXSQLVAR* t : targets())
+        t->store(SQL_INT64, 0, &value, sizeof value);
 }
 
 void TFbXSQLVAR::SetAsDouble(double value) {
-    for (TFbXSQLVAR* t : targets()) {
-        t->setStorage(SQL_DOUBLE, 0, sizeof value);
-        std::memcpy(t->data_.data(), &value, sizeof value);
-    }
+    for (TFbXSQLVAR* t : targets())
+        t->store(SQL_DOUBLE, 0, &value, sizeof value);
 }
 
 void TFbXSQLVAR::SetAsCurrency(rtl::Currency value) {
@@ -534,10 +528,8 @@ void TFbXSQLVAR::SetAsCurrency(rtl::Currency value) {
         return;
     }
     const std::int64_t raw = value.raw();
-    for (TFbXSQLVAR* t : targets()) {
-        t->setStorage(SQL_INT64, -4, sizeof raw);
-        std::memcpy(t->data_.data(), &raw, sizeof raw);
-    }
+    for (TFbXSQLVAR* t : targets())
+        t->store(SQL_INT64, -4, &raw, sizeof raw);
 }
 
 void TFbXSQLVAR::SetAsDate(rtl::TDateTime value) {
@@ -548,10 +540,8 @@ void TFbXSQLVAR::SetAsDate(rtl::TDateTime value) {
     std::tm tm = toTm(value);
     ISC_DATE d{};
     FbApi().isc_encode_sql_date(&tm, &d);
-    for (TFbXSQLVAR* t : targets()) {
-        t->setStorage(SQL_TYPE_DATE, 0, sizeof d);
-        std::memcpy(t->data_.data(), &d, sizeof d);
-    }
+    for (TFbXSQLVAR* t : targets())
+        t->store(SQL_TYPE_DATE, 0, &d, sizeof d);
 }
 
 void TFbXSQLVAR::SetAsTime(rtl::TDateTime value) {
@@ -562,10 +552,8 @@ void TFbXSQLVAR::SetAsTime(rtl::TDateTime value) {
     std::tm tm = toTm(value);
     ISC_TIME tv{};
     FbApi().isc_encode_sql_time(&tm, &tv);
-    for (TFbXSQLVAR* t : targets()) {
-        t->setStorage(SQL_TYPE_TIME, 0, sizeof tv);
-        std::memcpy(t->data_.data(), &tv, sizeof tv);
-    }
+    for (TFbXSQLVAR* t : targets())
+        t->store(SQL_TYPE_TIME, 0, &tv, sizeof tv);
 }
 
 void TFbXSQLVAR::SetAsDateTime(rtl::TDateTime value) {
@@ -578,10 +566,8 @@ void TFbXSQLVAR::SetAsQuad(ISC_QUAD value) {
     auto all = targets();
     for (TFbXSQLVAR* t : all)
         if (t->describedType_ != SQL_BLOB) conversionError();
-    for (TFbXSQLVAR* t : all) {
-        t->setStorage(SQL_BLOB, t->var_->sqlscale, sizeof value);
-        std::memcpy(t->data_.data(), &value, sizeof value);
-    }
+    for (TFbXSQLVAR* t : all)
+        t->store(SQL_BLOB, t->var_->sqlscale, &value, sizeof value);
 }
 
 void TFbXSQLVAR::SetIsNull(bool value) {

@@ -188,6 +188,8 @@ private:
     /// Sets type (keeping the nullable bit), scale and length, sizes the
     /// data area and clears the null indicator.
     void setStorage(short type, short scale, short len);
+    /// setStorage, then the value's `len` bytes as its data.
+    void store(short type, short scale, const void* bytes, short len);
     void allocate();
     void writeText(std::string_view value);
     void writeTimestamp(rtl::TDateTime value);
