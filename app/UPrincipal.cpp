@@ -100,25 +100,8 @@ void AplicaFormatos(TFbCustomDataSet& ds) {
     if (!ds.Active()) return;
     for (int i = 0; i < ds.FieldCount(); ++i) {
         TField& f = ds.Fields(i);
-        switch (f.DataType()) {
-        case ftDate:
-            f.SetDisplayFormat("dd/mm/yyyy");
-            break;
-        case ftTime:
-            f.SetDisplayFormat("hh:nn:ss");
-            break;
-        case ftFloat:
-        case ftCurrency:
-        case ftBCD:
-            if (rtl::upperCase(f.FieldName()).find("QTD") != std::string::npos)
-                f.SetDisplayFormat("###,###,###,##0.####");
-            else
-                f.SetDisplayFormat("###,###,###,##0." +
-                                   std::string("000000000000000000000000000000000").substr(0, 2));
-            break;
-        default:
-            break;
-        }
+        const std::string formato = DefaultDisplayFormat(f.DataType(), f.FieldName());
+        if (!formato.empty()) f.SetDisplayFormat(formato);
     }
 }
 

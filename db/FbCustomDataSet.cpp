@@ -163,6 +163,21 @@ std::string TFbBlobStream::ReadAll() {
     return r;
 }
 
+std::string DefaultDisplayFormat(TFieldType kind, std::string_view fieldName) {
+    switch (kind) {
+    case ftDate:
+        return "dd/mm/yyyy";
+    case ftTime:
+        return "hh:nn:ss";
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+        return rtl::containsText(fieldName, "QTD") ? "###,###,###,##0.####" : "###,###,###,##0.00";
+    default:
+        return {};
+    }
+}
+
 // ---------------------------------------------------------------------------
 // TField
 

@@ -374,6 +374,12 @@ private:
     std::size_t recordSize_ = 0;
 };
 
+/// The display format the program gives a field when a table opens or an
+/// export starts: dates "dd/mm/yyyy", times "hh:nn:ss", float, currency and
+/// BCD two grouped decimals, or up to four when the name holds "QTD" (any
+/// case); empty for every other kind (its format is left as it is).
+std::string DefaultDisplayFormat(TFieldType kind, std::string_view fieldName);
+
 /// Reads cached row `index` through the fields for the lifetime of the
 /// object and restores the previous reading row afterwards.
 class TFbRowPeek {

@@ -206,22 +206,8 @@ void TExportaTov::carregaCampos() {
         for (int i = 0; i < FDataSet->FieldCount(); ++i) {
             TField& f = FDataSet->Fields(i);
             if (!f.Visible()) continue;
-            switch (f.DataType()) {
-            case ftDate:
-                f.SetDisplayFormat("dd/mm/yyyy");
-                break;
-            case ftTime:
-                f.SetDisplayFormat("hh:nn:ss");
-                break;
-            case ftFloat:
-            case ftCurrency:
-            case ftBCD:
-                f.SetDisplayFormat(rtl::containsText(f.FieldName(), "QTD") ? "###,###,###,##0.####"
-                                                                           : "###,###,###,##0.00");
-                break;
-            default:
-                break;
-            }
+            const std::string formato = DefaultDisplayFormat(f.DataType(), f.FieldName());
+            if (!formato.empty()) f.SetDisplayFormat(formato);
             if (ofertavel(f.DataType())) nomes.push_back(f.FieldName());
         }
     }
