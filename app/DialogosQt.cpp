@@ -43,6 +43,8 @@ bool arquivo(const rtl::UserDialogs::FileDialog& d, std::string& file,
     for (const auto& f : d.filters)
         filtros << deLatin1(f);
     if (!filtros.isEmpty()) {
+        // The entries read as their display texts; the patterns stay inside.
+        dlg.setOption(QFileDialog::HideNameFilterDetails, true);
         dlg.setNameFilters(filtros);
         if (d.selectedFilter >= 0 && d.selectedFilter < filtros.size())
             dlg.selectNameFilter(filtros[d.selectedFilter]);

@@ -16,6 +16,7 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QImage>
 #include <QLabel>
 #include <QLibraryInfo>
@@ -170,6 +171,34 @@ TEST_F(Janelas, MessageBoxesAnswerInPortuguese) {
         EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"),
                   QStringLiteral("Procurar em:"));
     }
+}
+
+TEST_F(Janelas, TheFilePickerListsItsEntriesByTheirDisplayTexts) {
+    app::TDialogosQt qt;
+    QStringList entradas;
+    QString selecionada, titulo, pasta;
+    uitest::quandoModal([&](QWidget* m) {
+        auto* d = qobject_cast<QFileDialog*>(m);
+        ASSERT_NE(d, nullptr);
+        titulo = d->windowTitle();
+        pasta = d->directory().absolutePath();
+        auto* tipos = d->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        ASSERT_NE(tipos, nullptr);
+        for (int i = 0; i < tipos->count(); ++i)
+            entradas << tipos->itemText(i);
+        selecionada = tipos->currentText();
+        d->reject();
+    });
+    rtl::UserDialogs* antes = rtl::setDialogs(&qt);
+    QTest::mouseClick(w.SpeedButton5, Qt::LeftButton);
+    rtl::setDialogs(antes);
+    EXPECT_EQ(titulo, QStringLiteral("Base de dados de trabalho"));
+    EXPECT_EQ(entradas, QStringList({QStringLiteral("Arquivo Firebird (FDB)"),
+                                     QStringLiteral("Arquivo Interbase (GDB)"),
+                                     QStringLiteral("Firebird & Interbase")}));
+    EXPECT_EQ(selecionada, QStringLiteral("Firebird & Interbase"));
+    EXPECT_EQ(pasta, QCoreApplication::applicationDirPath());
+    EXPECT_EQ(w.ed1->text(), QString::fromLatin1(banco)) << "cancelling changes nothing";
 }
 
 TEST_F(Janelas, EveryWindowCanBePicturedAndIsClosedAgainAfterwards) {
