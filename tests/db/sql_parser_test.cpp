@@ -20,6 +20,11 @@ struct ParseCase {
     std::vector<std::string> names;
 };
 
+// gtest would otherwise print the case's raw bytes, padding included.
+void PrintTo(const ParseCase& c, std::ostream* os) {
+    *os << c.story;
+}
+
 class ParserTable : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(ParserTable, ReplacesMarkersAndCollectsNames) {
@@ -113,6 +118,10 @@ struct ErrorCase {
     std::string sql;
     int error;
 };
+
+void PrintTo(const ErrorCase& c, std::ostream* os) {
+    *os << c.story;
+}
 
 class ParserErrors : public ::testing::TestWithParam<ErrorCase> {};
 
