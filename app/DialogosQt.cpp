@@ -3,6 +3,7 @@
 #include "app/Aplicacao.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -33,7 +34,9 @@ int caixa(QMessageBox::Icon icone, const QString& titulo, const std::string& tex
 
 bool arquivo(const rtl::UserDialogs::FileDialog& d, std::string& file,
              QFileDialog::AcceptMode modo) {
-    QFileDialog dlg(dono(), deLatin1(d.title), deLatin1(d.initialDir));
+    // Folder and file names are the file system's own bytes, not Latin-1
+    // texts: a folder named with accents must be found again.
+    QFileDialog dlg(dono(), deLatin1(d.title), QFile::decodeName(d.initialDir.c_str()));
     // Qt's own dialog everywhere, so filters and the suffix behave alike.
     dlg.setOption(QFileDialog::DontUseNativeDialog, true);
     dlg.setAcceptMode(modo);
@@ -50,9 +53,9 @@ bool arquivo(const rtl::UserDialogs::FileDialog& d, std::string& file,
             dlg.selectNameFilter(filtros[d.selectedFilter]);
     }
     if (!d.defaultExt.empty()) dlg.setDefaultSuffix(deLatin1(d.defaultExt));
-    if (!d.initialFile.empty()) dlg.selectFile(deLatin1(d.initialFile));
+    if (!d.initialFile.empty()) dlg.selectFile(QFile::decodeName(d.initialFile.c_str()));
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
-    file = latin1(dlg.selectedFiles().first());
+    file = QFile::encodeName(dlg.selectedFiles().first()).toStdString();
     return true;
 }
 

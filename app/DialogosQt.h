@@ -8,6 +8,8 @@
 
 namespace app {
 
+/// Texts are Latin-1 bytes; folder and file names (initialDir, initialFile
+/// and the chosen file) are the file system's bytes (QFile::encodeName).
 class TDialogosQt : public rtl::UserDialogs {
 public:
     void message(const std::string& text) override;

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -304,7 +305,7 @@ void TFPrincipal::closeEvent(QCloseEvent* e) {
 
 void TFPrincipal::FormShow() {
     campos.clear();
-    std::string pasta = app::latin1(QCoreApplication::applicationDirPath());
+    std::string pasta = QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
     if (pasta.empty() || pasta.back() != '/') pasta += '/';
     odAbre.initialDir = pasta;
 }
@@ -320,11 +321,13 @@ void TFPrincipal::FormClose() {
 
 void TFPrincipal::SpeedButton5Click() {
     std::string arquivo;
-    if (rtl::dialogs().openFile(odAbre, arquivo)) ed1->setText(app::deLatin1(arquivo));
+    if (rtl::dialogs().openFile(odAbre, arquivo)) ed1->setText(QFile::decodeName(arquivo.c_str()));
 }
 
 void TFPrincipal::SpeedButton6Click() {
-    const std::string arquivo = app::latin1(ed1->text());
+    // The name goes to the file system as its own bytes, so a folder named
+    // with accents ("Área de Trabalho") is found.
+    const std::string arquivo = QFile::encodeName(ed1->text()).toStdString();
     if (rtl::trim(arquivo).empty()) {
         mensagem(QStringLiteral("Informe o arquivo de base de dados."));
         return;

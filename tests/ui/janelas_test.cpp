@@ -30,6 +30,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -199,6 +200,43 @@ TEST_F(Janelas, TheFilePickerListsItsEntriesByTheirDisplayTexts) {
     EXPECT_EQ(selecionada, QStringLiteral("Firebird & Interbase"));
     EXPECT_EQ(pasta, QCoreApplication::applicationDirPath());
     EXPECT_EQ(w.ed1->text(), QString::fromLatin1(banco)) << "cancelling changes nothing";
+}
+
+TEST_F(Janelas, ADatabaseInAFolderNamedWithAccentsIsFoundAndConnects) {
+    // The folder's name on disk is UTF-8, as the desktop's folder is.
+    const std::string pastaAcentos = pasta.file("\xc3\x81rea de Trabalho");
+    std::filesystem::create_directory(pastaAcentos);
+    const std::string outro = pastaAcentos + "/c\xc3\xb3pia.fdb";
+    fbtest::createDatabase(outro, "CREATE TABLE T (X INTEGER);");
+
+    // Picked in the file dialog, the name shows as the user reads it.
+    usuario.arquivo = outro;
+    QTest::mouseClick(w.SpeedButton5, Qt::LeftButton);
+    EXPECT_EQ(w.ed1->text(), QString::fromUtf8(outro.c_str()));
+
+    // Typed by hand, it connects just the same.
+    w.ed1->clear();
+    w.ed1->insert(QString::fromUtf8(outro.c_str()));
+    QTest::mouseClick(w.SpeedButton6, Qt::LeftButton);
+    EXPECT_EQ(usuario.mensagens, std::vector<std::string>{"Conectado!!!"});
+    EXPECT_TRUE(w.conexao.Connected());
+    EXPECT_EQ(w.conexao.DatabaseName(), outro);
+}
+
+TEST_F(Janelas, TheSaveDialogAnswersWithTheFileSystemsNameOfTheFile) {
+    app::TDialogosQt qt;
+    const QString nome = QString::fromUtf8(pasta.file("relat\xc3\xb3rio.txt").c_str());
+    uitest::quandoModal([&nome](QWidget* m) {
+        auto* d = qobject_cast<QFileDialog*>(m);
+        ASSERT_NE(d, nullptr);
+        d->selectFile(nome);
+        static_cast<QDialog*>(d)->accept();
+    });
+    rtl::UserDialogs::FileDialog salvar;
+    salvar.initialDir = pasta.path().string();
+    std::string escolhido;
+    ASSERT_TRUE(qt.saveFile(salvar, escolhido));
+    EXPECT_EQ(escolhido, pasta.file("relat\xc3\xb3rio.txt"));
 }
 
 TEST_F(Janelas, EveryWindowCanBePicturedAndIsClosedAgainAfterwards) {
