@@ -40,6 +40,9 @@ bool arquivo(const rtl::UserDialogs::FileDialog& d, std::string& file,
     // Qt's own dialog everywhere, so filters and the suffix behave alike.
     dlg.setOption(QFileDialog::DontUseNativeDialog, true);
     dlg.setAcceptMode(modo);
+    // The program asks about overwriting in its own words; a second,
+    // English-worded question from the dialog would only repeat it.
+    dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
     dlg.setFileMode(modo == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                     : QFileDialog::AnyFile);
     QStringList filtros;

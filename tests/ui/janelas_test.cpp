@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -237,6 +238,36 @@ TEST_F(Janelas, TheSaveDialogAnswersWithTheFileSystemsNameOfTheFile) {
     std::string escolhido;
     ASSERT_TRUE(qt.saveFile(salvar, escolhido));
     EXPECT_EQ(escolhido, pasta.file("relat\xc3\xb3rio.txt"));
+}
+
+TEST_F(Janelas, SavingOverAnExistingFileIsAskedOnlyByTheProgram) {
+    const std::string existente = pasta.file("existente.txt");
+    std::ofstream(existente) << "antigo";
+    app::TDialogosQt qt;
+    QStringList caixas;
+    QTimer vigia;
+    vigia.setInterval(5);
+    QObject::connect(&vigia, &QTimer::timeout, [&caixas] {
+        if (auto* b = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            caixas << b->text();
+            b->reject();
+        }
+    });
+    uitest::quandoModal([&](QWidget* m) {
+        auto* d = qobject_cast<QFileDialog*>(m);
+        ASSERT_NE(d, nullptr);
+        d->selectFile(QString::fromLatin1(existente));
+        vigia.start();
+        static_cast<QDialog*>(d)->accept();
+    });
+    rtl::UserDialogs::FileDialog salvar;
+    salvar.initialDir = pasta.path().string();
+    std::string escolhido;
+    const bool ok = qt.saveFile(salvar, escolhido);
+    vigia.stop();
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(escolhido, existente);
+    EXPECT_TRUE(caixas.isEmpty()) << caixas.join(QStringLiteral(" | ")).toStdString();
 }
 
 TEST_F(Janelas, EveryWindowCanBePicturedAndIsClosedAgainAfterwards) {
