@@ -35,9 +35,11 @@ for t in "${targets[@]}"; do
   work=build-fuzz/corpus/$t
   art=build-fuzz/artifacts/$t
   mkdir -p "$work" "$art" "fuzz/corpus/$t"
+  dict=()
+  [ -f "fuzz/$t.dict" ] && dict=(-dict="fuzz/$t.dict")
   echo "== fuzz_$t for ${seconds}s"
   if ! build-fuzz/fuzz/fuzz_$t -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-      -max_len=4096 -print_final_stats=1 -artifact_prefix="$art/" \
+      -max_len=4096 -print_final_stats=1 -artifact_prefix="$art/" "${dict[@]}" \
       "$work" "fuzz/corpus/$t" 2>"build-fuzz/fuzz_$t.log"; then
     failed+=("$t")
     grep -E "ERROR|runtime error|broken:|Test unit written" "build-fuzz/fuzz_$t.log" | head -20 || true
