@@ -77,7 +77,9 @@ TEST(HostileDescriptors, MoreDecimalsThanA64BitIntegerHasDigits) {
         col.store(c.stored);
         EXPECT_EQ(col.var().AsInt64(), c.asInt64) << c.scale;
         EXPECT_NEAR(col.var().AsDouble(), c.asDouble, std::fabs(c.asDouble) * 1e-12) << c.scale;
-        if (c.scale < -18) EXPECT_THROW(col.var().AsCurrency(), EFbClientError) << c.scale;
+        if (c.scale < -18) {
+            EXPECT_THROW(col.var().AsCurrency(), EFbClientError) << c.scale;
+        }
     }
 }
 
