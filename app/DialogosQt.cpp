@@ -64,8 +64,45 @@ bool arquivo(const rtl::UserDialogs::FileDialog& d, std::string& file,
 
 } // namespace
 
+namespace {
+
+/// Length of the well-formed UTF-8 sequence of two to four bytes starting
+/// at `i`, or 0 when there is none.
+std::size_t sequenciaUtf8(const std::string& t, std::size_t i) {
+    const auto b = [&t](std::size_t k) { return static_cast<unsigned char>(t[k]); };
+    const unsigned char c = b(i);
+    std::size_t n = 0;
+    if (c >= 0xC2 && c <= 0xDF)
+        n = 2;
+    else if (c >= 0xE0 && c <= 0xEF)
+        n = 3;
+    else if (c >= 0xF0 && c <= 0xF4)
+        n = 4;
+    if (n == 0 || i + n > t.size()) return 0;
+    for (std::size_t k = 1; k < n; ++k)
+        if ((b(i + k) & 0xC0) != 0x80) return 0;
+    return n;
+}
+
+} // namespace
+
+QString textoDeMensagem(const std::string& text) {
+    QString s;
+    s.reserve(static_cast<qsizetype>(text.size()));
+    for (std::size_t i = 0; i < text.size();) {
+        if (const std::size_t n = sequenciaUtf8(text, i)) {
+            s += QString::fromUtf8(text.data() + i, static_cast<qsizetype>(n));
+            i += n;
+        } else {
+            s += QChar(static_cast<unsigned char>(text[i]));
+            ++i;
+        }
+    }
+    return s;
+}
+
 QString textoDaCaixa(const std::string& text) {
-    QString s = deLatin1(text);
+    QString s = textoDeMensagem(text);
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return s;

@@ -19,6 +19,12 @@ public:
     bool saveFile(const FileDialog& d, std::string& file) override;
 };
 
+/// A message's bytes as text. Messages are Latin-1, but some carry pieces
+/// from outside the program in UTF-8 (a file name, the system's error
+/// text in a Portuguese locale): a well-formed UTF-8 sequence is read as
+/// UTF-8, every other byte as Latin-1.
+QString textoDeMensagem(const std::string& text);
+
 /// A Latin-1 message as Qt shows it: a carriage return, alone or before a
 /// line feed, becomes one line break.
 QString textoDaCaixa(const std::string& text);

@@ -270,6 +270,46 @@ TEST_F(Janelas, SavingOverAnExistingFileIsAskedOnlyByTheProgram) {
     EXPECT_TRUE(caixas.isEmpty()) << caixas.join(QStringLiteral(" | ")).toStdString();
 }
 
+TEST(TextoDeMensagem, LatinOneTextsAndUtf8PiecesFromOutsideBothReadRight) {
+    struct Caso {
+        const char* bytes;
+        const char* texto; // UTF-8
+    } casos[] = {
+        {"Informa\xe7\xe3o ou campo inv\xe1lido para replica\xe7\xe3o.",
+         "Informação ou campo inválido para replicação."},
+        {"N\xe3o foi poss\xedvel criar o arquivo /tmp/relat\xc3\xb3rio.txt: "
+         "Permiss\xc3\xa3o negada",
+         "Não foi possível criar o arquivo /tmp/relatório.txt: Permissão negada"},
+        {"\xc2ngela e Jo\xe3o", "Ângela e João"},
+        {"\xc3", "Ã"},
+        {"a\xe9\x80"
+         "b",
+         "aé\u0080b"},
+        {"", ""},
+    };
+    for (const auto& c : casos)
+        EXPECT_EQ(app::textoDeMensagem(c.bytes), QString::fromUtf8(c.texto)) << c.texto;
+}
+
+TEST_F(Janelas, AnExportThatCannotWriteNamesTheFileAsTheUserWroteIt) {
+    abre("CLIENTES");
+    // A folder that does not exist, named with accents as the disk names it.
+    usuario.arquivo = pasta.file("n\xc3\xa3o existe/relat\xc3\xb3rio.txt");
+    uitest::quandoModal([](QWidget* m) {
+        auto* e = qobject_cast<TExportaTov*>(m);
+        ASSERT_NE(e, nullptr);
+        QTest::mouseClick(e->SpeedButton5, Qt::LeftButton);
+        QTest::mouseClick(e->b1, Qt::LeftButton);
+    });
+    QTest::mouseClick(w.SpeedButton7, Qt::LeftButton);
+    ASSERT_EQ(usuario.erros.size(), 1u);
+    const QString texto = app::textoDaCaixa(usuario.erros[0]);
+    EXPECT_TRUE(texto.contains(QString::fromUtf8("não existe/relatório.txt")))
+        << texto.toStdString();
+    EXPECT_TRUE(texto.startsWith(QString::fromUtf8("Não foi possível"))) << texto.toStdString();
+    EXPECT_TRUE(usuario.mensagens.empty()) << "nothing was written, nothing is announced";
+}
+
 TEST_F(Janelas, EveryWindowCanBePicturedAndIsClosedAgainAfterwards) {
     abre("CLIENTES");
     app::TDialogosQt qt;
