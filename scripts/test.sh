@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts the test Firebird server and runs
-# every test. The server this script started is stopped on the way out.
+# every test; then builds again with AddressSanitizer and
+# UndefinedBehaviorSanitizer and runs every test once more (any report fails).
+# BRIVANE_SANITIZE=0 skips the second pass. The server this script started is
+# stopped on the way out.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -8,5 +11,7 @@ bash scripts/install-deps.sh
 bash scripts/build.sh build
 bash scripts/fb-server.sh start
 trap 'bash "$root/scripts/fb-server.sh" stop' EXIT
-cd build
-ctest --output-on-failure -j2 "$@"
+(cd build && ctest --output-on-failure -j2 "$@")
+if [ "${BRIVANE_SANITIZE:-1}" != 0 ]; then
+  bash scripts/sanitize.sh "$@"
+fi
