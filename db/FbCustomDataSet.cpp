@@ -219,6 +219,9 @@ void TField::AppendAsString(std::string& out) const {
     case ftLargeint:
         rtl::appendIntToStr(out, load<std::int64_t>(p));
         break;
+    case ftBoolean:
+        out += BooleanText(load<std::int32_t>(p) != 0);
+        break;
     case ftFloat:
         // A float's text follows its display format too; BCD text never does.
         if (displayFormat_.empty())
@@ -309,6 +312,7 @@ std::int64_t TField::AsLargeInt() const {
     switch (kind_.DataType) {
     case ftSmallint:
     case ftInteger:
+    case ftBoolean:
         return load<std::int32_t>(p);
     case ftLargeint:
         return load<std::int64_t>(p);
@@ -340,6 +344,7 @@ double TField::AsFloat() const {
     switch (kind_.DataType) {
     case ftSmallint:
     case ftInteger:
+    case ftBoolean:
         return load<std::int32_t>(p);
     case ftLargeint:
         return static_cast<double>(load<std::int64_t>(p));
@@ -402,6 +407,7 @@ bool TField::AsBoolean() const {
     case ftSmallint:
     case ftInteger:
     case ftLargeint:
+    case ftBoolean:
         return AsLargeInt() != 0;
     case ftFloat:
         return load<double>(p) != 0;
@@ -655,6 +661,7 @@ void TFbCustomDataSet::buildLayout() {
             switch (f->kind_.DataType) {
             case ftSmallint:
             case ftInteger:
+            case ftBoolean:
                 len = 4;
                 break;
             case ftString:
@@ -728,6 +735,11 @@ void TFbCustomDataSet::convertRow(int slot) {
         case ftLargeint: {
             std::int64_t x = readScaledInt(f.sqlType_, src);
             std::memcpy(dst, &x, 8);
+            break;
+        }
+        case ftBoolean: {
+            std::int32_t x = *reinterpret_cast<const unsigned char*>(src) != 0 ? 1 : 0;
+            std::memcpy(dst, &x, 4);
             break;
         }
         case ftFloat: {

@@ -116,7 +116,8 @@ public:
     /// blanks), integers in decimal, floats in DisplayFormat when set, else
     /// as general text (15 digits),
     /// BCD as currency text, dates, times and date-times in the locale's
-    /// short date / long time, memo and blob the whole content.
+    /// short date / long time, booleans "SIM" or "N\xc3O" (BooleanText),
+    /// memo and blob the whole content.
     std::string AsString() const;
     /// AsString appended to `out` (no allocation for fixed-size kinds).
     void AppendAsString(std::string& out) const;
@@ -126,14 +127,16 @@ public:
     std::string DisplayText() const;
     /// DisplayText appended to `out`.
     void AppendDisplayText(std::string& out) const;
-    /// Integers as they are, floats and BCD truncated, strings parsed.
+    /// Integers as they are, booleans 1 or 0, floats and BCD truncated,
+    /// strings parsed.
     std::int32_t AsInteger() const;
     std::int64_t AsLargeInt() const;
     double AsFloat() const;
     rtl::Currency AsCurrency() const;
     /// Dates, times and date-times; strings parsed with the locale formats.
     rtl::TDateTime AsDateTime() const;
-    /// Numbers: not 0; strings: true when they start with T, t, Y or y.
+    /// Booleans as they are; numbers: not 0; strings: true when they start
+    /// with T, t, Y or y.
     bool AsBoolean() const;
     /// A reader over the content of a blob or memo field (empty for null);
     /// client error 38 for other kinds. The content is read from the server

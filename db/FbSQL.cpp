@@ -232,6 +232,28 @@ std::string TFbXSQLVAR::AsString() const {
         return FbReadBlob(*owner_->statement_, AsQuad());
     case SQL_ARRAY:
         return "(Array)";
+    case SQL_BOOLEAN:
+        return BooleanText(AsBoolean());
+    default:
+        conversionError();
+    }
+}
+
+bool TFbXSQLVAR::AsBoolean() const {
+    if (IsNull()) return false;
+    switch (SQLType()) {
+    case SQL_BOOLEAN:
+        return readAs<FB_BOOLEAN>(var_->sqldata) != 0;
+    case SQL_TEXT:
+    case SQL_VARYING: {
+        bool v = false;
+        if (!TryTextToBoolean(AsString(), v)) conversionError();
+        return v;
+    }
+    case SQL_SHORT:
+    case SQL_LONG:
+    case SQL_INT64:
+        return scaledInt() != 0;
     default:
         conversionError();
     }
@@ -250,6 +272,8 @@ std::int32_t TFbXSQLVAR::AsLong() const {
     case SQL_DOUBLE:
     case SQL_D_FLOAT:
         return truncated<std::int32_t>(AsDouble());
+    case SQL_BOOLEAN:
+        return AsBoolean() ? 1 : 0;
     case SQL_SHORT:
     case SQL_LONG:
     case SQL_INT64:
@@ -279,6 +303,8 @@ std::int64_t TFbXSQLVAR::AsInt64() const {
     case SQL_DOUBLE:
     case SQL_D_FLOAT:
         return truncated<std::int64_t>(AsDouble());
+    case SQL_BOOLEAN:
+        return AsBoolean() ? 1 : 0;
     case SQL_SHORT:
     case SQL_LONG:
     case SQL_INT64:
@@ -305,6 +331,8 @@ double TFbXSQLVAR::AsDouble() const {
     case SQL_DOUBLE:
     case SQL_D_FLOAT:
         return readAs<double>(var_->sqldata);
+    case SQL_BOOLEAN:
+        return AsBoolean() ? 1 : 0;
     case SQL_SHORT:
     case SQL_LONG:
     case SQL_INT64: {
@@ -440,6 +468,20 @@ void TFbXSQLVAR::writeTimestamp(rtl::TDateTime value) {
     store(SQL_TIMESTAMP, 0, &ts, sizeof ts);
 }
 
+void TFbXSQLVAR::writeBoolean(bool value) {
+    const FB_BOOLEAN b = value ? FB_TRUE : FB_FALSE;
+    store(SQL_BOOLEAN, 0, &b, sizeof b);
+}
+
+bool TFbXSQLVAR::writeIfBoolean(std::int64_t value) {
+    if (describedType_ != SQL_BOOLEAN) return false;
+    // The server converts no number to a boolean; 0 and 1 are the only
+    // numbers that mean one.
+    if (value != 0 && value != 1) conversionError();
+    writeBoolean(value == 1);
+    return true;
+}
+
 void TFbXSQLVAR::markNull() {
     if (!(var_->sqltype & 1)) var_->sqltype = static_cast<short>(var_->sqltype | 1);
     indicator_ = -1;
@@ -484,6 +526,16 @@ void TFbXSQLVAR::SetAsString(std::string_view value) {
             }
             t->store(SQL_BLOB, t->var_->sqlscale, &blobId, sizeof blobId);
             break;
+        case SQL_BOOLEAN: {
+            bool b = false;
+            if (value.empty())
+                t->markNull();
+            else if (TryTextToBoolean(value, b))
+                t->writeBoolean(b);
+            else
+                t->writeText(value); // the server refuses it with its own message
+            break;
+        }
         default:
             if (value.empty()) {
                 t->markNull();
@@ -504,17 +556,21 @@ void TFbXSQLVAR::SetAsString(std::string_view value) {
 
 void TFbXSQLVAR::SetAsShort(std::int16_t value) {
     for (TFbXSQLVAR* t : targets())
-        t->store(SQL_SHORT, 0, &value, sizeof value);
+        if (!t->writeIfBoolean(value)) t->store(SQL_SHORT, 0, &value, sizeof value);
 }
 
 void TFbXSQLVAR::SetAsLong(std::int32_t value) {
     for (TFbXSQLVAR* t : targets())
-        t->store(SQL_LONG, 0, &value, sizeof value);
+        if (!t->writeIfBoolean(value)) t->store(SQL_LONG, 0, &value, sizeof value);
 }
 
 void TFbXSQLVAR::SetAsInt64(std::int64_t value) {
     for (TFbXSQLVAR* t : targets())
-        t->store(SQL_INT64, 0, &value, sizeof value);
+        if (!t->writeIfBoolean(value)) t->store(SQL_INT64, 0, &value, sizeof value);
+}
+
+void TFbXSQLVAR::SetAsBoolean(bool value) {
+    SetAsLong(value ? 1 : 0);
 }
 
 void TFbXSQLVAR::SetAsDouble(double value) {
@@ -653,6 +709,9 @@ void TFbXSQLVAR::allocate() {
     case SQL_QUAD:
     case SQL_INT64:
         size = std::max<size_t>(size, sizeof(std::int64_t));
+        break;
+    case SQL_BOOLEAN:
+        size = std::max<size_t>(size, sizeof(FB_BOOLEAN));
         break;
     default:
         RaiseClientError(35, {static_cast<long long>(describedType_)});

@@ -147,6 +147,10 @@ public:
     rtl::Currency AsCurrency() const;
     /// Whole seconds: fractions of a second are dropped.
     rtl::TDateTime AsDateTime() const;
+    /// BOOLEAN as stored, integers not 0, text by TryTextToBoolean; any
+    /// other type or text is client error 38. A BOOLEAN reads as 1 or 0
+    /// through the number readers and as BooleanText through AsString.
+    bool AsBoolean() const;
     /// A blob's id (client error 38 for any other type).
     ISC_QUAD AsQuad() const;
 
@@ -156,8 +160,13 @@ public:
     /// a DB_KEY keeps its type. BLOB: a new blob with the text as content.
     /// Empty text: null. Dates and times: parsed with the regional formats
     /// (rtl::EConvertError when the text is no date-time) and sent as a
-    /// timestamp.
+    /// timestamp. BOOLEAN: the words of TryTextToBoolean; other text goes
+    /// to the server, which refuses it.
     void SetAsString(std::string_view value);
+    /// A BOOLEAN entry receives the value, any other 1 or 0 as SQL_LONG.
+    void SetAsBoolean(bool value);
+    /// The integer writers give a BOOLEAN entry 0 or 1 as false or true
+    /// (client error 38 for other numbers).
     void SetAsShort(std::int16_t value);
     void SetAsLong(std::int32_t value);
     void SetAsInt64(std::int64_t value);
@@ -193,6 +202,10 @@ private:
     void allocate();
     void writeText(std::string_view value);
     void writeTimestamp(rtl::TDateTime value);
+    void writeBoolean(bool value);
+    /// For an entry described as BOOLEAN: writes 0 or 1 as a boolean and
+    /// returns true; false for any other entry.
+    bool writeIfBoolean(std::int64_t value);
     void markNull();
 
     TFbXSQLDA* owner_;

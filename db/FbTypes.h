@@ -4,7 +4,7 @@
 
 /// The kind of a dataset field. The access layer produces only ftString,
 /// ftSmallint, ftInteger, ftLargeint, ftFloat, ftBCD, ftDate, ftTime,
-/// ftDateTime, ftBlob, ftMemo and ftUnknown; the others belong to the same
+/// ftDateTime, ftBoolean, ftBlob, ftMemo and ftUnknown; the others belong to the same
 /// vocabulary and are tested by the user interface and the export.
 enum TFieldType {
     ftUnknown,

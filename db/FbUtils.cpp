@@ -1,5 +1,7 @@
 #include "db/FbUtils.h"
 
+#include "rtl/strutil.h"
+
 #include <ibase.h>
 
 #include <random>
@@ -212,6 +214,8 @@ TFbFieldKind FieldKindOfColumn(int sqlType, int scale, int subType, int length) 
         return {ftDateTime, 0, 0};
     case SQL_BLOB:
         return {subType == 1 ? ftMemo : ftBlob, 0, 0};
+    case SQL_BOOLEAN:
+        return {ftBoolean, 0, 0};
     default:
         return {ftUnknown, 0, 0};
     }
@@ -242,9 +246,30 @@ TFbFieldKind FieldKindOfCatalogType(int fieldType, int scale, int subType, int l
         return {ftDateTime, 0, 0};
     case 261:
         return {subType == 1 ? ftMemo : ftBlob, 0, 0};
+    case 23: // BOOLEAN, Firebird 3 on
+        return {ftBoolean, 0, 0};
     default:
         return {ftUnknown, 0, 0};
     }
+}
+
+const char* BooleanText(bool value) {
+    return value ? "SIM" : "N\xc3O";
+}
+
+bool TryTextToBoolean(std::string_view text, bool& value) {
+    const std::string_view t = rtl::trim(text);
+    for (const char* word : {"TRUE", "1", "S", "SIM"})
+        if (rtl::sameText(t, word)) {
+            value = true;
+            return true;
+        }
+    for (const char* word : {"FALSE", "0", "N", "N\xc3O", "NAO"})
+        if (rtl::sameText(t, word)) {
+            value = false;
+            return true;
+        }
+    return false;
 }
 
 std::string MakeCursorName(std::string_view name) {

@@ -63,5 +63,14 @@ TFbFieldKind FieldKindOfColumn(int sqlType, int scale, int subType, int length);
 /// RDB$FIELD_SCALE, RDB$FIELD_SUB_TYPE, RDB$FIELD_LENGTH).
 TFbFieldKind FieldKindOfCatalogType(int fieldType, int scale, int subType, int length);
 
+/// The text of a boolean value as the program shows it everywhere:
+/// "SIM" or "N\xc3O".
+const char* BooleanText(bool value);
+
+/// A boolean typed as text: "True", "1", "S", "SIM" are true; "False",
+/// "0", "N", "N\xc3O", "NAO" are false; case and surrounding blanks are
+/// ignored. False (value untouched) for any other text.
+bool TryTextToBoolean(std::string_view text, bool& value);
+
 /// Name of a statement cursor: `name` followed by 8 random decimal digits.
 std::string MakeCursorName(std::string_view name);

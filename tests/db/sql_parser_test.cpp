@@ -214,9 +214,12 @@ TEST(Collections, CountChangesAndStoragePerType) {
     params.SetCount(2);
     params[0].Data()->sqltype = SQL_VARYING;
     params[0].Data()->sqllen = 10;
-    params[1].Data()->sqltype = SQL_BOOLEAN + 1;
+    params[1].Data()->sqltype = SQL_NULL + 1;
     params[1].Data()->sqllen = 1;
     EXPECT_THROW(params.Initialize({"a", "b"}), EFbClientError) << "an unknown type is refused";
+    params[1].Data()->sqltype = SQL_BOOLEAN + 1;
+    params.Initialize({"a", "b"});
+    EXPECT_EQ(params[1].FieldKind().DataType, ftBoolean) << "a Firebird 3 BOOLEAN is known";
     params[1].Data()->sqltype = SQL_TEXT;
     params.Initialize({"a", "b"});
     EXPECT_EQ(params.Names(), (std::vector<std::string>{"A", "B"}));

@@ -36,6 +36,7 @@ TEST(FieldKinds, OfDescribedColumns) {
         {"array", SQL_ARRAY, 0, 0, 8, {ftUnknown, 0, 0}},
         {"quad", SQL_QUAD, 0, 0, 8, {ftUnknown, 0, 0}},
         {"D_FLOAT", SQL_D_FLOAT, 0, 0, 8, {ftUnknown, 0, 0}},
+        {"nullable BOOLEAN", SQL_BOOLEAN + 1, 0, 0, 1, {ftBoolean, 0, 0}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(FieldKindOfColumn(c.sqlType, c.scale, c.subType, c.length), c.kind) << c.story;
@@ -62,7 +63,8 @@ TEST(FieldKinds, OfCatalogTypeCodes) {
         {"35 timestamp", 35, 0, 0, 8, {ftDateTime, 0, 0}},
         {"261 text blob", 261, 0, 1, 8, {ftMemo, 0, 0}},
         {"261 binary blob", 261, 0, 0, 8, {ftBlob, 0, 0}},
-        {"23 boolean", 23, 0, 0, 1, {ftUnknown, 0, 0}},
+        {"23 boolean", 23, 0, 0, 1, {ftBoolean, 0, 0}},
+        {"24 is no type the program knows", 24, 0, 0, 16, {ftUnknown, 0, 0}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(FieldKindOfCatalogType(c.sqlType, c.scale, c.subType, c.length), c.kind)

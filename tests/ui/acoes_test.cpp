@@ -218,6 +218,33 @@ TEST_F(Acoes, LettersIntoAnIntegerColumnReportTheServerErrorAndChangeNothing) {
     EXPECT_NE(dlg.mensagens[1].find("PRECO"), std::string::npos) << dlg.mensagens[1];
 }
 
+TEST_F(Acoes, ReplicationSetsABooleanColumnFromTheWordsTheGridShows) {
+    conexao.ExecuteImmediate(
+        "create table TAREFAS (ID integer not null primary key, FEITA boolean)");
+    conexao.ExecuteImmediate("insert into TAREFAS values (1, true)");
+    conexao.ExecuteImmediate("insert into TAREFAS values (2, null)");
+    abre("TAREFAS");
+    auto textos = [this] {
+        std::vector<std::string> v;
+        for (tabela.First(); !tabela.Eof(); tabela.Next())
+            v.push_back(tabela.FieldByName("FEITA").DisplayText());
+        return v;
+    };
+    acoes.Replicar("FEITA", "N\xc3O");
+    EXPECT_EQ(textos(), (std::vector<std::string>{"N\xc3O", "N\xc3O"}));
+    acoes.Replicar("FEITA", "True");
+    EXPECT_EQ(textos(), (std::vector<std::string>{"SIM", "SIM"}));
+    acoes.Replicar("FEITA", "");
+    EXPECT_EQ(textos(), (std::vector<std::string>{"", ""}));
+    EXPECT_TRUE(dlg.mensagens.empty());
+    // A word that is no boolean is the server's conversion error; nothing changes.
+    acoes.Replicar("FEITA", "1");
+    acoes.Replicar("FEITA", "talvez");
+    ASSERT_EQ(dlg.mensagens.size(), 1u);
+    EXPECT_EQ(dlg.mensagens[0].rfind(kErroReplicacao, 0), 0u) << dlg.mensagens[0];
+    EXPECT_EQ(textos(), (std::vector<std::string>{"SIM", "SIM"}));
+}
+
 TEST_F(Acoes, NothingHappensWithoutATableAColumnOrAYes) {
     acoes.Replicar("   ", "1");
     EXPECT_TRUE(dlg.perguntas.empty());
