@@ -10,6 +10,7 @@
 #include "rtl/strutil.h"
 
 #include <exception>
+#include <functional>
 
 namespace {
 
@@ -23,6 +24,27 @@ std::string mensagemDe(std::exception_ptr erro) {
     }
 }
 
+/// Writes the statement through `monta` (its lines and parameters, on an
+/// emptied `sql`), runs it and commits `tr`. On any failure shows `aviso`
+/// followed by the error's text and rolls `tr` back.
+void executaEConfirma(TFbSQL& sql, TFbTransaction& tr, const std::function<void(TFbSQL&)>& monta,
+                      const std::string& aviso) {
+    std::exception_ptr erro;
+    try {
+        sql.Close();
+        sql.SQL().Clear();
+        monta(sql);
+        sql.ExecQuery();
+        tr.Commit();
+    } catch (...) {
+        erro = std::current_exception();
+    }
+    if (erro) {
+        rtl::dialogs().message(aviso + mensagemDe(erro));
+        tr.Rollback();
+    }
+}
+
 } // namespace
 
 void TAcoes::Replicar(const std::string& campo, const std::string& valor) {
@@ -33,28 +55,18 @@ void TAcoes::Replicar(const std::string& campo, const std::string& valor) {
         return;
 
     TFbTransaction& tr = sql.Transaction() ? *sql.Transaction() : transacao;
-    std::exception_ptr erro;
-    try {
-        sql.Close();
-        sql.SQL().Clear();
-        sql.SQL().Add("update " + tabela.TableName() + " set " + campo + " = :p0");
-        // The grid shows every row when the condition is empty, so the
-        // UPDATE must not gain a bare " where " then.
-        if (tabela.Filtered() && !tabela.Filter().empty())
-            sql.SQL().Add(" where " + tabela.Filter());
-        // The value travels as a parameter, never inside the SQL text.
-        sql.ParamNamed("P0").SetAsString(valor);
-        sql.ExecQuery();
-        tr.Commit();
-    } catch (...) {
-        erro = std::current_exception();
-    }
-    if (erro) {
-        rtl::dialogs().message(
-            "Informa\xe7\xe3o ou campo inv\xe1lido para replica\xe7\xe3o.\rErro: " +
-            mensagemDe(erro));
-        tr.Rollback();
-    }
+    executaEConfirma(
+        sql, tr,
+        [&](TFbSQL& q) {
+            q.SQL().Add("update " + tabela.TableName() + " set " + campo + " = :p0");
+            // The grid shows every row when the condition is empty, so the
+            // UPDATE must not gain a bare " where " then.
+            if (tabela.Filtered() && !tabela.Filter().empty())
+                q.SQL().Add(" where " + tabela.Filter());
+            // The value travels as a parameter, never inside the SQL text.
+            q.ParamNamed("P0").SetAsString(valor);
+        },
+        "Informa\xe7\xe3o ou campo inv\xe1lido para replica\xe7\xe3o.\rErro: ");
 
     tabela.Close();
     tabela.Open();
@@ -72,21 +84,9 @@ void TAcoes::Limpar() {
         return;
 
     TFbTransaction& tr = sql.Transaction() ? *sql.Transaction() : transacao;
-    std::exception_ptr erro;
-    try {
-        sql.Close();
-        sql.SQL().Clear();
-        sql.SQL().Add("delete from " + tabela.TableName());
-        sql.ExecQuery();
-        tr.Commit();
-    } catch (...) {
-        erro = std::current_exception();
-    }
-    if (erro) {
-        rtl::dialogs().message("Tabela n\xe3o pode ser limpa ou possui dependentes.\rErro: " +
-                               mensagemDe(erro));
-        tr.Rollback();
-    }
+    executaEConfirma(
+        sql, tr, [&](TFbSQL& q) { q.SQL().Add("delete from " + tabela.TableName()); },
+        "Tabela n\xe3o pode ser limpa ou possui dependentes.\rErro: ");
 
     try {
         tabela.Open();
