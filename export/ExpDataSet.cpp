@@ -8,6 +8,7 @@
 #include "export/ExportaTov.h"
 
 #include "db/FbCustomDataSet.h"
+#include "db/FbUtils.h"
 #include "rtl/format.h"
 #include "rtl/strutil.h"
 
@@ -97,7 +98,7 @@ void FonteDataSet::acrescentaTexto(int coluna, std::string& saida) {
         f.AppendAsString(saida);
         break;
     case Tipo::Pequeno:
-        saida += f.AsInteger() == 1 ? "SIM" : "N\xc3O";
+        saida += BooleanText(f.AsInteger() == 1);
         break;
     case Tipo::Inteiro:
         rtl::appendIntToStr(saida, f.AsInteger());
@@ -106,7 +107,7 @@ void FonteDataSet::acrescentaTexto(int coluna, std::string& saida) {
         rtl::appendIntToStr(saida, f.AsLargeInt());
         break;
     case Tipo::Logico:
-        saida += f.AsBoolean() ? "SIM" : "N\xc3O";
+        saida += BooleanText(f.AsBoolean());
         break;
     case Tipo::Real:
     case Tipo::Moeda:
