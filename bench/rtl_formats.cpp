@@ -95,6 +95,23 @@ int main() {
         rtl::appendFormatDateTime(out, "c", dates[mask(i)], br);
         sink = out.size();
     });
+    const rtl::DateTimeFormat shortDate("dd/mm/yyyy", br), longTime("hh:nn:ss", br),
+        dateTime("c", br);
+    measure("DateTimeFormat dd/mm/yyyy (parsed once)", [&](std::size_t i) {
+        out.clear();
+        shortDate.append(out, dates[mask(i)], br);
+        sink = out.size();
+    });
+    measure("DateTimeFormat hh:nn:ss (parsed once)", [&](std::size_t i) {
+        out.clear();
+        longTime.append(out, dates[mask(i)], br);
+        sink = out.size();
+    });
+    measure("DateTimeFormat c (parsed once)", [&](std::size_t i) {
+        out.clear();
+        dateTime.append(out, dates[mask(i)], br);
+        sink = out.size();
+    });
 
     // Texts to parse, made once.
     std::vector<std::string> floats, currs, dateTexts, dateTimeTexts, ints;

@@ -203,6 +203,28 @@ template <typename T> T load(const std::byte* p) {
 
 } // namespace
 
+const rtl::DateTimeFormat& TField::valueDateFormat() const {
+    const std::uint64_t generation = rtl::formatSettingsGeneration();
+    if (valueDateGeneration_ != generation) {
+        const rtl::FormatSettings& fs = rtl::formatSettings();
+        std::string_view pattern = kind_.DataType == ftDate   ? std::string_view(fs.shortDateFormat)
+                                   : kind_.DataType == ftTime ? std::string_view(fs.longTimeFormat)
+                                                              : std::string_view("c");
+        valueDate_ = rtl::DateTimeFormat(pattern, fs);
+        valueDateGeneration_ = generation;
+    }
+    return valueDate_;
+}
+
+const rtl::DateTimeFormat& TField::displayDateFormat() const {
+    const std::uint64_t generation = rtl::formatSettingsGeneration();
+    if (displayDateGeneration_ != generation) {
+        displayDate_ = rtl::DateTimeFormat(displayFormat_, rtl::formatSettings());
+        displayDateGeneration_ = generation;
+    }
+    return displayDate_;
+}
+
 void TField::AppendAsString(std::string& out) const {
     const std::byte* p = data();
     if (!p) return;
@@ -233,13 +255,9 @@ void TField::AppendAsString(std::string& out) const {
         rtl::appendCurrToStr(out, rtl::Currency::fromRaw(load<std::int64_t>(p)));
         break;
     case ftDate:
-        rtl::appendFormatDateTime(out, rtl::formatSettings().shortDateFormat, load<double>(p));
-        break;
     case ftTime:
-        rtl::appendFormatDateTime(out, rtl::formatSettings().longTimeFormat, load<double>(p));
-        break;
     case ftDateTime:
-        rtl::appendFormatDateTime(out, "c", load<double>(p));
+        valueDateFormat().append(out, load<double>(p));
         break;
     case ftBlob:
     case ftMemo:
@@ -292,7 +310,7 @@ void TField::AppendDisplayText(std::string& out) const {
     case ftDate:
     case ftTime:
     case ftDateTime:
-        rtl::appendFormatDateTime(out, displayFormat_, load<double>(p));
+        displayDateFormat().append(out, load<double>(p));
         break;
     default:
         AppendAsString(out);

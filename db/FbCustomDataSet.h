@@ -6,6 +6,7 @@
 #include "db/FbTypes.h"
 #include "rtl/currency.h"
 #include "rtl/datetime.h"
+#include "rtl/format.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -107,7 +108,10 @@ public:
     /// Pattern for DisplayText of float, BCD, date, time and date-time
     /// fields (rtl::formatFloat / rtl::formatDateTime); empty = default text.
     const std::string& DisplayFormat() const { return displayFormat_; }
-    void SetDisplayFormat(const std::string& format) { displayFormat_ = format; }
+    void SetDisplayFormat(const std::string& format) {
+        displayFormat_ = format;
+        displayDateGeneration_ = 0;
+    }
     /// ftBlob or ftMemo.
     bool IsBlob() const { return kind_.DataType == ftBlob || kind_.DataType == ftMemo; }
 
@@ -157,6 +161,16 @@ private:
     bool readOnly_ = false;
     bool visible_ = true;
     std::string displayFormat_;
+    // Date-time patterns parsed once for the text of date kinds: the value
+    // text (locale short date, long time or both) and DisplayFormat; each is
+    // remade when the current regional settings or DisplayFormat change
+    // (generation 0: not made yet).
+    const rtl::DateTimeFormat& valueDateFormat() const;
+    const rtl::DateTimeFormat& displayDateFormat() const;
+    mutable rtl::DateTimeFormat valueDate_;
+    mutable rtl::DateTimeFormat displayDate_;
+    mutable std::uint64_t valueDateGeneration_ = 0;
+    mutable std::uint64_t displayDateGeneration_ = 0;
     // Record layout and source column.
     int column_ = 0;           // position in the SELECT's result columns
     short sqlType_ = 0;        // SQL type code without the nullable bit

@@ -45,7 +45,11 @@ void split(TDateTime dt, std::int64_t& day, std::int64_t& ms) {
     double whole = std::trunc(dt);
     double frac = std::fabs(dt - whole);
     day = static_cast<std::int64_t>(whole);
-    ms = std::llround(frac * msPerDay);
+    // Half away from zero like llround, without the library call: the
+    // difference of a non-negative double and its truncation is exact.
+    const double x = frac * msPerDay;
+    ms = static_cast<std::int64_t>(x);
+    if (x - static_cast<double>(ms) >= 0.5) ++ms;
     if (ms >= msPerDayInt) {
         ms -= msPerDayInt;
         // A negative day moves further back: -1 minus a whole day is day -2.

@@ -16,8 +16,13 @@ struct Decimal {
     char at(int i) const { return i >= 0 && i < n ? digits[i] : '0'; }
 };
 
-/// A finite double at `precision` (1..17) significant digits, trailing zeros dropped.
+/// A finite double at `precision` (1..17) significant digits, correctly
+/// rounded (exact ties to even), trailing zeros dropped. Integer arithmetic
+/// on the mantissa where it fits, else decimalFromDoubleGeneral.
 Decimal decimalFromDouble(double v, int precision);
+/// The same through the standard library's conversion: the reference the
+/// integer path must match digit for digit.
+Decimal decimalFromDoubleGeneral(double v, int precision);
 /// An exact currency amount.
 Decimal decimalFromCurrency(Currency c);
 /// Rounds half away from zero keeping `keep` leading digits (keep <= 0 rounds

@@ -1,6 +1,7 @@
 #include "rtl/format.h"
 #include "rtl/decimal.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -17,7 +18,111 @@ void stripTrailingZeros(Decimal& d) {
 }
 } // namespace
 
+namespace {
+
+using u128 = unsigned __int128;
+
+constexpr std::array<u128, 39> powersOfTen = [] {
+    std::array<u128, 39> p{};
+    p[0] = 1;
+    for (std::size_t i = 1; i < p.size(); ++i)
+        p[i] = p[i - 1] * 10;
+    return p;
+}();
+
+inline int bitLength(u128 x) {
+    auto hi = static_cast<std::uint64_t>(x >> 64);
+    if (hi) return 128 - __builtin_clzll(hi);
+    auto lo = static_cast<std::uint64_t>(x);
+    return lo ? 64 - __builtin_clzll(lo) : 0;
+}
+
+// The correctly rounded (half to even, as to_chars does) `precision`-digit
+// decimal of a normal double, by exact integer arithmetic on its mantissa.
+// False when the numbers involved would not fit in 128 bits; the caller then
+// takes the slow road.
+bool exactDigits(double v, int precision, std::uint64_t& digits, int& exp10) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    const int biased = static_cast<int>((bits >> 52) & 0x7ff);
+    if (biased == 0 || biased == 0x7ff) return false; // subnormal, zero or not finite
+    const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+    const int e2 = biased - 1075; // |v| = m * 2^e2
+    // floor(log10(2^(e2 + 52))): the decimal exponent of |v| or one less.
+    int e10 = ((e2 + 52) * 78913) >> 18;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int s = precision - 1 - e10; // scale so that digits = |v| * 10^s
+        if (s > 38 || -s > 38 || e2 > 126 || -e2 > 126) return false;
+        u128 num = m;
+        u128 den = 1;
+        if (s >= 0) {
+            if (53 + bitLength(powersOfTen[static_cast<std::size_t>(s)]) + (e2 > 0 ? e2 : 0) > 126)
+                return false;
+            num *= powersOfTen[static_cast<std::size_t>(s)];
+        } else {
+            if (bitLength(powersOfTen[static_cast<std::size_t>(-s)]) + (e2 < 0 ? -e2 : 0) > 125 ||
+                53 + (e2 > 0 ? e2 : 0) > 126)
+                return false;
+            den = powersOfTen[static_cast<std::size_t>(-s)];
+        }
+        if (e2 >= 0)
+            num <<= e2;
+        else
+            den <<= -e2;
+        u128 q, rem;
+        if (s >= 0) { // den is a power of two
+            const int shift = e2 < 0 ? -e2 : 0;
+            q = num >> shift;
+            rem = num & (den - 1);
+        } else {
+            q = num / den;
+            rem = num % den;
+        }
+        const u128 low = powersOfTen[static_cast<std::size_t>(precision - 1)];
+        const u128 high = powersOfTen[static_cast<std::size_t>(precision)];
+        if (q >= high) {
+            ++e10;
+            continue;
+        }
+        if (q < low) {
+            --e10;
+            continue;
+        }
+        const u128 twice = rem << 1;
+        if (twice > den || (twice == den && (q & 1))) ++q;
+        if (q == high) {
+            q = low;
+            ++e10;
+        }
+        digits = static_cast<std::uint64_t>(q);
+        exp10 = e10;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
 Decimal decimalFromDouble(double v, int precision) {
+    Decimal d;
+    if (v == 0 || !std::isfinite(v)) return d;
+    d.neg = v < 0;
+    std::uint64_t q;
+    int e10;
+    if (precision >= 1 && precision <= 17 && exactDigits(v, precision, q, e10)) {
+        for (int i = precision - 1; i >= 0; --i) {
+            d.digits[i] = static_cast<char>('0' + q % 10);
+            q /= 10;
+        }
+        d.n = precision;
+        d.exp = e10 + 1;
+        stripTrailingZeros(d);
+        return d;
+    }
+    return decimalFromDoubleGeneral(v, precision);
+}
+
+Decimal decimalFromDoubleGeneral(double v, int precision) {
     Decimal d;
     if (v == 0 || !std::isfinite(v)) return d;
     d.neg = v < 0;
@@ -92,15 +197,20 @@ namespace {
 
 void appendUnsigned(std::string& out, std::uint64_t u, int minDigits = 1) {
     char tmp[24];
-    int len = 0;
+    char* end = tmp + sizeof tmp;
+    char* p = end;
     do {
-        tmp[len++] = static_cast<char>('0' + u % 10);
+        *--p = static_cast<char>('0' + u % 10);
         u /= 10;
     } while (u);
-    for (int i = len; i < minDigits; ++i)
-        out += '0';
-    while (len)
-        out += tmp[--len];
+    for (int len = static_cast<int>(end - p); len < minDigits; ++len) {
+        if (p == tmp) {
+            out.append(static_cast<std::size_t>(minDigits - len), '0');
+            break;
+        }
+        *--p = '0';
+    }
+    out.append(p, static_cast<std::size_t>(end - p));
 }
 
 // Integer digits of a decimal (at least "0" when none), then the decimals
@@ -388,20 +498,41 @@ void appendFloatToStr(std::string& out, double value, const FormatSettings& fs) 
         out += '0';
         return;
     }
-    if (d.neg) out += '-';
+    // At most 15 digits, 4 leading zeros, sign, separator and exponent.
+    char buf[48];
+    char* p = buf;
+    if (d.neg) *p++ = '-';
     if (d.exp > 15 || d.exp < -4) {
-        out += d.digits[0];
+        *p++ = d.digits[0];
         if (d.n > 1) {
-            out += fs.decimalSeparator;
-            out.append(d.digits + 1, static_cast<std::size_t>(d.n - 1));
+            *p++ = fs.decimalSeparator;
+            std::memcpy(p, d.digits + 1, static_cast<std::size_t>(d.n - 1));
+            p += d.n - 1;
         }
-        out += 'E';
+        *p++ = 'E';
         int e = d.exp - 1;
-        if (e < 0) out += '-';
-        appendUnsigned(out, static_cast<std::uint64_t>(e < 0 ? -e : e));
-        return;
+        if (e < 0) {
+            *p++ = '-';
+            e = -e;
+        }
+        p = std::to_chars(p, buf + sizeof buf, e).ptr;
+    } else if (d.exp <= 0) {
+        *p++ = '0';
+        *p++ = fs.decimalSeparator;
+        for (int i = d.exp; i < 0; ++i)
+            *p++ = '0';
+        std::memcpy(p, d.digits, static_cast<std::size_t>(d.n));
+        p += d.n;
+    } else {
+        for (int i = 0; i < d.exp; ++i)
+            *p++ = d.at(i);
+        if (d.n > d.exp) {
+            *p++ = fs.decimalSeparator;
+            std::memcpy(p, d.digits + d.exp, static_cast<std::size_t>(d.n - d.exp));
+            p += d.n - d.exp;
+        }
     }
-    appendPlain(out, d, fs.decimalSeparator, '\0', -1);
+    out.append(buf, static_cast<std::size_t>(p - buf));
 }
 
 std::string floatToStr(double value, const FormatSettings& fs) {
@@ -680,6 +811,351 @@ struct DateTimeWriter {
 };
 
 } // namespace
+
+// --- date-time patterns parsed once -------------------------------------
+
+namespace {
+
+enum DateOp : std::uint8_t {
+    opText,           // text_[pos, pos + len)
+    opChoice,         // text_[pos, pos + len) before noon, the next len bytes after
+    opSkipAtMidnight, // skip the next len ops when the time of day is 00:00:00.000
+    opDay,
+    opMonth,
+    opYear2,
+    opYear4,
+    opHour, // flag bit 1: twelve-hour clock
+    opMinute,
+    opSecond,
+    opMsec, // flag: three digits
+    opShortDayName,
+    opLongDayName,
+    opShortMonthName,
+    opLongMonthName,
+    opAmPm, // the regional AM/PM text
+    opDateSeparator,
+    opTimeSeparator,
+};
+
+constexpr std::uint8_t padded = 1;
+constexpr std::uint8_t twelveHours = 2;
+
+// Builds the text in a small stack buffer and hands it to the string in few
+// appends: per-character appends cost more than the conversion itself.
+class Staging {
+public:
+    explicit Staging(std::string& out) : out_(out) {}
+    ~Staging() { flush(); }
+    Staging(const Staging&) = delete;
+    Staging& operator=(const Staging&) = delete;
+
+    void text(const char* s, std::size_t n) {
+        if (n > 32) {
+            flush();
+            out_.append(s, n);
+            return;
+        }
+        room(n);
+        std::memcpy(p_, s, n);
+        p_ += n;
+    }
+    void text(const std::string& s) { text(s.data(), s.size()); }
+    void ch(char c) {
+        room(1);
+        *p_++ = c;
+    }
+    void two(int v) {
+        room(2);
+        p_[0] = static_cast<char>('0' + v / 10 % 10);
+        p_[1] = static_cast<char>('0' + v % 10);
+        p_ += 2;
+    }
+    // 0..9999 without leading zeros, or padded to `width` (at most 4).
+    void number(int v, int width) {
+        room(4);
+        if (v < 100 && width <= 2) {
+            if (v >= 10 || width == 2) {
+                p_[0] = static_cast<char>('0' + v / 10);
+                p_[1] = static_cast<char>('0' + v % 10);
+                p_ += 2;
+            } else {
+                *p_++ = static_cast<char>('0' + v);
+            }
+            return;
+        }
+        const int len = v >= 1000 || width >= 4 ? 4 : v >= 100 || width >= 3 ? 3 : 2;
+        for (int k = len - 1; k >= 0; --k) {
+            p_[k] = static_cast<char>('0' + v % 10);
+            v /= 10;
+        }
+        p_ += len;
+    }
+
+private:
+    void room(std::size_t n) {
+        if (static_cast<std::size_t>(buf_ + sizeof buf_ - p_) < n) flush();
+    }
+    void flush() {
+        out_.append(buf_, static_cast<std::size_t>(p_ - buf_));
+        p_ = buf_;
+    }
+
+    std::string& out_;
+    char buf_[64];
+    char* p_ = buf_;
+};
+
+} // namespace
+
+// Walks a pattern exactly as DateTimeWriter::write does, recording what to
+// write instead of writing it.
+class DateTimeFormat::Compiler {
+public:
+    Compiler(DateTimeFormat& f, const FormatSettings& fs) : f_(f), fs_(fs) {}
+
+    void compile(std::string_view p, int depth) {
+        if (depth > 3) return;
+        const bool twelve = usesTwelveHours(p);
+        bool afterHour = false;
+        for (std::size_t i = 0; i < p.size();) {
+            if (std::size_t q = quotedLength(p, i)) {
+                std::size_t inner = q >= 2 && p[i + q - 1] == p[i] ? q - 2 : q - 1;
+                literal(p.substr(i + 1, inner));
+                i += q;
+                continue;
+            }
+            char c = lower(p[i]);
+            std::size_t run = 1;
+            while (i + run < p.size() && lower(p[i + run]) == c)
+                ++run;
+            switch (c) {
+            case 'c': {
+                compile(fs_.shortDateFormat, depth + 1);
+                const std::size_t skip = f_.ops_.size();
+                push(opSkipAtMidnight);
+                literal(" ");
+                compile(fs_.longTimeFormat, depth + 1);
+                f_.ops_[skip].len = static_cast<std::uint16_t>(f_.ops_.size() - skip - 1);
+                mergeable_ = false;
+                i += 1;
+                afterHour = false;
+                continue;
+            }
+            case 'd':
+                if (run > 6) run = 6;
+                if (run <= 2) {
+                    push(opDay, run == 2 ? padded : 0);
+                } else if (run == 3 || run == 4) {
+                    push(run == 3 ? opShortDayName : opLongDayName);
+                    f_.needsDayOfWeek_ = true;
+                } else {
+                    compile(run == 5 ? fs_.shortDateFormat : fs_.longDateFormat, depth + 1);
+                }
+                i += run;
+                afterHour = false;
+                continue;
+            case 'm':
+                if (run > 4) run = 4;
+                if (afterHour && run <= 2)
+                    push(opMinute, run == 2 ? padded : 0);
+                else if (run <= 2)
+                    push(opMonth, run == 2 ? padded : 0);
+                else
+                    push(run == 3 ? opShortMonthName : opLongMonthName);
+                i += run;
+                afterHour = false;
+                continue;
+            case 'y':
+                push(run <= 2 ? opYear2 : opYear4);
+                i += run;
+                afterHour = false;
+                continue;
+            case 'h':
+                if (run > 2) run = 2;
+                push(opHour, static_cast<std::uint8_t>((run == 2 ? padded : 0) |
+                                                       (twelve ? twelveHours : 0)));
+                i += run;
+                afterHour = true;
+                continue;
+            case 'n':
+            case 's':
+                if (run > 2) run = 2;
+                push(c == 'n' ? opMinute : opSecond, run == 2 ? padded : 0);
+                i += run;
+                afterHour = false;
+                continue;
+            case 'z':
+                run = run >= 3 ? 3 : 1;
+                push(opMsec, run == 3 ? padded : 0);
+                i += run;
+                afterHour = false;
+                continue;
+            case 't':
+                if (run > 2) run = 2;
+                compile(run == 1 ? fs_.shortTimeFormat : fs_.longTimeFormat, depth + 1);
+                i += run;
+                afterHour = false;
+                continue;
+            case 'a':
+                if (startsWithNoCase(p, i, "am/pm")) {
+                    char am[2], pm[2];
+                    for (int k = 0; k < 2; ++k) {
+                        am[k] = p[i + k] >= 'a' ? "am"[k] : static_cast<char>("am"[k] - 32);
+                        pm[k] = p[i + 3 + k] >= 'a' ? "pm"[k] : static_cast<char>("pm"[k] - 32);
+                    }
+                    choice({am, 2}, {pm, 2});
+                    i += 5;
+                } else if (startsWithNoCase(p, i, "a/p")) {
+                    choice(p.substr(i, 1), p.substr(i + 2, 1));
+                    i += 3;
+                } else if (startsWithNoCase(p, i, "ampm")) {
+                    push(opAmPm);
+                    i += 4;
+                } else {
+                    literal(p.substr(i, 1));
+                    i += 1;
+                }
+                continue;
+            case '/':
+                push(opDateSeparator);
+                i += 1;
+                continue;
+            case ':':
+                push(opTimeSeparator);
+                i += 1;
+                continue;
+            default:
+                literal(p.substr(i, 1));
+                i += 1;
+                continue;
+            }
+        }
+    }
+
+private:
+    void push(DateOp code, std::uint8_t flag = 0) {
+        f_.ops_.push_back(Op{code, flag, 0, 0});
+        mergeable_ = false;
+    }
+    void literal(std::string_view t) {
+        if (t.empty()) return;
+        if (mergeable_ && f_.ops_.back().len + t.size() <= 0xffff) {
+            f_.text_.append(t);
+            f_.ops_.back().len = static_cast<std::uint16_t>(f_.ops_.back().len + t.size());
+            return;
+        }
+        addText(opText, t, t.size());
+        mergeable_ = true;
+    }
+    void choice(std::string_view before, std::string_view after) {
+        addText(opChoice, std::string(before).append(after), before.size());
+        mergeable_ = false;
+    }
+    void addText(DateOp code, std::string_view t, std::size_t len) {
+        std::size_t pos = f_.text_.size();
+        f_.text_.append(t);
+        std::size_t n = len;
+        while (n > 0xffff) { // a literal longer than an op can hold
+            f_.ops_.push_back(Op{code, 0, 0xffff, static_cast<std::uint32_t>(pos)});
+            pos += 0xffff;
+            n -= 0xffff;
+        }
+        f_.ops_.push_back(
+            Op{code, 0, static_cast<std::uint16_t>(n), static_cast<std::uint32_t>(pos)});
+    }
+
+    DateTimeFormat& f_;
+    const FormatSettings& fs_;
+    bool mergeable_ = false;
+};
+
+DateTimeFormat::DateTimeFormat(std::string_view pattern, const FormatSettings& fs) {
+    Compiler(*this, fs).compile(pattern.empty() ? std::string_view("c") : pattern, 0);
+}
+
+void DateTimeFormat::append(std::string& out, TDateTime value, const FormatSettings& fs) const {
+    if (ops_.empty() || !isValidDateTime(value)) return;
+    DateParts date;
+    TimeParts time;
+    decodeDateTime(value, date, time);
+    const int dow = needsDayOfWeek_ ? dayOfWeek(value) : 1;
+    const char* text = text_.data();
+    Staging w(out);
+    const std::size_t count = ops_.size();
+    for (std::size_t k = 0; k < count; ++k) {
+        const Op& op = ops_[k];
+        switch (op.code) {
+        case opText:
+            w.text(text + op.pos, op.len);
+            break;
+        case opChoice:
+            w.text(text + op.pos + (time.hour >= 12 ? op.len : 0), op.len);
+            break;
+        case opSkipAtMidnight:
+            if (!(time.hour || time.minute || time.second || time.msec)) k += op.len;
+            break;
+        case opDay:
+            w.number(date.day, op.flag ? 2 : 1);
+            break;
+        case opMonth:
+            w.number(date.month, op.flag ? 2 : 1);
+            break;
+        case opYear2:
+            w.two(date.year % 100);
+            break;
+        case opYear4:
+            w.number(date.year, 4);
+            break;
+        case opHour: {
+            int h = time.hour;
+            if (op.flag & twelveHours) {
+                h %= 12;
+                if (h == 0) h = 12;
+            }
+            w.number(h, op.flag & padded ? 2 : 1);
+            break;
+        }
+        case opMinute:
+            w.number(time.minute, op.flag ? 2 : 1);
+            break;
+        case opSecond:
+            w.number(time.second, op.flag ? 2 : 1);
+            break;
+        case opMsec:
+            w.number(time.msec, op.flag ? 3 : 1);
+            break;
+        case opShortDayName:
+            w.text(fs.shortDayNames[static_cast<std::size_t>(dow - 1)]);
+            break;
+        case opLongDayName:
+            w.text(fs.longDayNames[static_cast<std::size_t>(dow - 1)]);
+            break;
+        case opShortMonthName:
+            w.text(fs.shortMonthNames[static_cast<std::size_t>(date.month - 1)]);
+            break;
+        case opLongMonthName:
+            w.text(fs.longMonthNames[static_cast<std::size_t>(date.month - 1)]);
+            break;
+        case opAmPm:
+            w.text(time.hour >= 12 ? fs.timePMString : fs.timeAMString);
+            break;
+        case opDateSeparator:
+            w.ch(fs.dateSeparator);
+            break;
+        case opTimeSeparator:
+            w.ch(fs.timeSeparator);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+std::string DateTimeFormat::format(TDateTime value, const FormatSettings& fs) const {
+    std::string r;
+    append(r, value, fs);
+    return r;
+}
 
 void appendFormatDateTime(std::string& out, std::string_view pattern, TDateTime value,
                           const FormatSettings& fs) {

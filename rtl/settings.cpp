@@ -17,6 +17,8 @@ FormatSettings& current() {
     return fs;
 }
 
+std::uint64_t generation = 1;
+
 // Locale texts come in the locale's code set; the program's texts are
 // Latin-1. Characters outside Latin-1 become `fallback`.
 std::string toLatin1(std::string_view s, bool utf8, char fallback = '?') {
@@ -215,9 +217,14 @@ const FormatSettings& formatSettings() {
     return current();
 }
 
+std::uint64_t formatSettingsGeneration() {
+    return generation;
+}
+
 FormatSettings setFormatSettings(const FormatSettings& fs) {
     FormatSettings old = current();
     current() = fs;
+    ++generation;
     return old;
 }
 

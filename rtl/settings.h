@@ -3,6 +3,7 @@
 // written and read. One process-wide current set, read from the user's
 // locale on first use; tests install a fixed set.
 #include <array>
+#include <cstdint>
 #include <string>
 
 namespace rtl {
@@ -49,6 +50,10 @@ struct FormatSettings {
 /// user's locale (localeSettings("")). Not thread-safe: the program converts
 /// on its one user-interface thread.
 const FormatSettings& formatSettings();
+
+/// A number that changes whenever the current settings are replaced (never
+/// 0), so that what was derived from them can be kept until then.
+std::uint64_t formatSettingsGeneration();
 
 /// Replaces the current settings and returns the previous ones.
 FormatSettings setFormatSettings(const FormatSettings& fs);
