@@ -8,6 +8,36 @@
 
 namespace rtl {
 
+namespace {
+
+// "00" to "99", for writing two digits at once.
+constexpr std::array<char, 200> digitPairs = [] {
+    std::array<char, 200> t{};
+    for (int i = 0; i < 100; ++i) {
+        t[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+        t[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+    }
+    return t;
+}();
+
+// Writes the decimal digits of `u` backwards ending at `end`; returns the first.
+inline char* digitsBefore(char* end, std::uint64_t u) {
+    while (u >= 100) {
+        end -= 2;
+        std::memcpy(end, &digitPairs[static_cast<std::size_t>(u % 100 * 2)], 2);
+        u /= 100;
+    }
+    if (u >= 10) {
+        end -= 2;
+        std::memcpy(end, &digitPairs[static_cast<std::size_t>(u * 2)], 2);
+    } else {
+        *--end = static_cast<char>('0' + u);
+    }
+    return end;
+}
+
+} // namespace
+
 namespace detail {
 
 namespace {
@@ -24,6 +54,14 @@ using u128 = unsigned __int128;
 
 constexpr std::array<u128, 39> powersOfTen = [] {
     std::array<u128, 39> p{};
+    p[0] = 1;
+    for (std::size_t i = 1; i < p.size(); ++i)
+        p[i] = p[i - 1] * 10;
+    return p;
+}();
+
+constexpr std::array<double, 23> exactPowers = [] {
+    std::array<double, 23> p{};
     p[0] = 1;
     for (std::size_t i = 1; i < p.size(); ++i)
         p[i] = p[i - 1] * 10;
@@ -50,6 +88,9 @@ bool exactDigits(double v, int precision, std::uint64_t& digits, int& exp10) {
     const int e2 = biased - 1075; // |v| = m * 2^e2
     // floor(log10(2^(e2 + 52))): the decimal exponent of |v| or one less.
     int e10 = ((e2 + 52) * 78913) >> 18;
+    // The estimate is one low when |v| reaches the next power of ten; the
+    // powers up to 1e22 are exact doubles, so the check is exact there.
+    if (e10 >= -1 && e10 < 22 && std::fabs(v) >= exactPowers[e10 + 1]) ++e10;
     for (int attempt = 0; attempt < 3; ++attempt) {
         const int s = precision - 1 - e10; // scale so that digits = |v| * 10^s
         if (s > 38 || -s > 38 || e2 > 126 || -e2 > 126) return false;
@@ -110,13 +151,14 @@ Decimal decimalFromDouble(double v, int precision) {
     std::uint64_t q;
     int e10;
     if (precision >= 1 && precision <= 17 && exactDigits(v, precision, q, e10)) {
-        for (int i = precision - 1; i >= 0; --i) {
-            d.digits[i] = static_cast<char>('0' + q % 10);
+        int n = precision;
+        while (q % 10 == 0) { // q has exactly `precision` digits, so is not 0
             q /= 10;
+            --n;
         }
-        d.n = precision;
+        digitsBefore(d.digits + n, q);
+        d.n = n;
         d.exp = e10 + 1;
-        stripTrailingZeros(d);
         return d;
     }
     return decimalFromDoubleGeneral(v, precision);
@@ -198,11 +240,7 @@ namespace {
 void appendUnsigned(std::string& out, std::uint64_t u, int minDigits = 1) {
     char tmp[24];
     char* end = tmp + sizeof tmp;
-    char* p = end;
-    do {
-        *--p = static_cast<char>('0' + u % 10);
-        u /= 10;
-    } while (u);
+    char* p = digitsBefore(end, u);
     for (int len = static_cast<int>(end - p); len < minDigits; ++len) {
         if (p == tmp) {
             out.append(static_cast<std::size_t>(minDigits - len), '0');
@@ -873,25 +911,33 @@ public:
     // 0..9999 without leading zeros, or padded to `width` (at most 4).
     void number(int v, int width) {
         room(4);
-        if (v < 100 && width <= 2) {
-            if (v >= 10 || width == 2) {
-                p_[0] = static_cast<char>('0' + v / 10);
-                p_[1] = static_cast<char>('0' + v % 10);
+        const auto u = static_cast<std::size_t>(v);
+        if (u < 100) {
+            if (u >= 10 || width >= 2) {
+                if (width >= 3) fill(width - 2);
+                std::memcpy(p_, &digitPairs[u * 2], 2);
                 p_ += 2;
             } else {
-                *p_++ = static_cast<char>('0' + v);
+                *p_++ = static_cast<char>('0' + u);
             }
             return;
         }
-        const int len = v >= 1000 || width >= 4 ? 4 : v >= 100 || width >= 3 ? 3 : 2;
-        for (int k = len - 1; k >= 0; --k) {
-            p_[k] = static_cast<char>('0' + v % 10);
-            v /= 10;
+        if (u < 1000) {
+            if (width >= 4) *p_++ = '0';
+            *p_++ = static_cast<char>('0' + u / 100);
+        } else {
+            std::memcpy(p_, &digitPairs[u / 100 % 100 * 2], 2);
+            p_ += 2;
         }
-        p_ += len;
+        std::memcpy(p_, &digitPairs[u % 100 * 2], 2);
+        p_ += 2;
     }
 
 private:
+    void fill(int zeros) {
+        while (zeros-- > 0)
+            *p_++ = '0';
+    }
     void room(std::size_t n) {
         if (static_cast<std::size_t>(buf_ + sizeof buf_ - p_) < n) flush();
     }

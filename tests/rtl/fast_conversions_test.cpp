@@ -178,6 +178,10 @@ std::vector<rtl::TDateTime> datesToTry() {
         for (double t : {0.0, 0.5, 0.25, 0.999999, 0.9999999999, 1.0 / 86400000.0, 0.0000057,
                          0.4999999, 11.0 / 24, 12.0 / 24 + 1.0 / 86400, 23.0 / 24 + 59.0 / 1440})
             all.push_back(day >= 0 ? day + t : day - t);
+    // Years and milliseconds of every width.
+    for (int year : {1, 9, 10, 99, 100, 999, 1000, 2024, 9999})
+        for (int msec : {0, 5, 50, 500, 999})
+            all.push_back(rtl::encodeDate(year, 6, 7) + rtl::encodeTime(9, 5, 3, msec));
     // Out of range and not numbers: both write nothing.
     for (double v :
          {-693594.0, -693594.5, 2958466.0, 2958465.99999999, 1e300, -1e300,
