@@ -249,7 +249,7 @@ void TField::AppendAsString(std::string& out) const {
         if (displayFormat_.empty())
             rtl::appendFloatToStr(out, load<double>(p));
         else
-            rtl::appendFormatFloat(out, displayFormat_, load<double>(p));
+            displayNumber_.append(out, load<double>(p));
         break;
     case ftBCD:
         rtl::appendCurrToStr(out, rtl::Currency::fromRaw(load<std::int64_t>(p)));
@@ -296,16 +296,16 @@ void TField::AppendDisplayText(std::string& out) const {
     switch (kind_.DataType) {
     case ftSmallint:
     case ftInteger:
-        rtl::appendFormatFloat(out, displayFormat_, load<std::int32_t>(p));
+        displayNumber_.append(out, static_cast<double>(load<std::int32_t>(p)));
         break;
     case ftLargeint:
-        rtl::appendFormatFloat(out, displayFormat_, static_cast<double>(load<std::int64_t>(p)));
+        displayNumber_.append(out, static_cast<double>(load<std::int64_t>(p)));
         break;
     case ftFloat:
-        rtl::appendFormatFloat(out, displayFormat_, load<double>(p));
+        displayNumber_.append(out, load<double>(p));
         break;
     case ftBCD:
-        rtl::appendFormatCurr(out, displayFormat_, rtl::Currency::fromRaw(load<std::int64_t>(p)));
+        displayNumber_.append(out, rtl::Currency::fromRaw(load<std::int64_t>(p)));
         break;
     case ftDate:
     case ftTime:

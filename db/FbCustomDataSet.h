@@ -110,6 +110,7 @@ public:
     const std::string& DisplayFormat() const { return displayFormat_; }
     void SetDisplayFormat(const std::string& format) {
         displayFormat_ = format;
+        displayNumber_ = rtl::NumberFormat(format);
         displayDateGeneration_ = 0;
     }
     /// ftBlob or ftMemo.
@@ -167,6 +168,7 @@ private:
     // (generation 0: not made yet).
     const rtl::DateTimeFormat& valueDateFormat() const;
     const rtl::DateTimeFormat& displayDateFormat() const;
+    rtl::NumberFormat displayNumber_; // DisplayFormat parsed as a number pattern
     mutable rtl::DateTimeFormat valueDate_;
     mutable rtl::DateTimeFormat displayDate_;
     mutable std::uint64_t valueDateGeneration_ = 0;

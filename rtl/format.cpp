@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 namespace rtl {
 
@@ -463,18 +464,37 @@ void applySection(std::string& out, const Section& sec, const Decimal& d, bool m
     }
 }
 
-void formatDecimal(std::string& out, std::string_view pattern, Decimal d, const FormatSettings& fs,
-                   double generalValue, bool haveDouble, Currency currencyValue) {
+} // namespace
+
+// The sections of a number pattern, each analysed at its first use.
+struct NumberSections {
     std::string_view parts[3];
-    int count = splitSections(pattern, parts);
+    int count = 0;
+    Section sec[3];
+    bool ready[3] = {false, false, false};
+
+    explicit NumberSections(std::string_view pattern) { count = splitSections(pattern, parts); }
+    const Section& get(int i) {
+        if (!ready[i]) {
+            sec[i] = analyse(parts[i]);
+            ready[i] = true;
+        }
+        return sec[i];
+    }
+};
+
+namespace {
+
+void formatDecimal(std::string& out, NumberSections& ns, Decimal d, const FormatSettings& fs,
+                   double generalValue, bool haveDouble, Currency currencyValue) {
     bool negative = d.neg && !d.isZero();
-    std::string_view text = parts[0];
+    int used = 0;
     bool minus = negative;
-    if (negative && count >= 2 && !parts[1].empty()) {
-        text = parts[1];
+    if (negative && ns.count >= 2 && !ns.parts[1].empty()) {
+        used = 1;
         minus = false;
     }
-    if (text.empty()) {
+    if (ns.parts[used].empty()) {
         // No section to use: the general text of the value.
         if (haveDouble)
             appendFloatToStr(out, generalValue, fs);
@@ -482,18 +502,17 @@ void formatDecimal(std::string& out, std::string_view pattern, Decimal d, const 
             appendCurrToStr(out, currencyValue, fs);
         return;
     }
-    Section sec = analyse(text);
-    roundForSection(d, sec);
+    const Section* sec = &ns.get(used);
+    roundForSection(d, *sec);
     if (d.isZero()) {
-        if (count >= 3 && !parts[2].empty()) {
-            Section zero = analyse(parts[2]);
-            applySection(out, zero, Decimal{}, false, fs);
+        if (ns.count >= 3 && !ns.parts[2].empty()) {
+            applySection(out, ns.get(2), Decimal{}, false, fs);
             return;
         }
-        if (negative && text != parts[0]) sec = analyse(parts[0]);
+        if (used == 1) sec = &ns.get(0);
         minus = false;
     }
-    applySection(out, sec, d, minus, fs);
+    applySection(out, *sec, d, minus, fs);
 }
 
 } // namespace
@@ -505,7 +524,8 @@ void appendFormatFloat(std::string& out, std::string_view pattern, double value,
         appendFloatToStr(out, value, fs);
         return;
     }
-    formatDecimal(out, pattern, detail::decimalFromDouble(value, 15), fs, value, true, Currency{});
+    NumberSections ns(pattern);
+    formatDecimal(out, ns, detail::decimalFromDouble(value, 15), fs, value, true, Currency{});
 }
 
 std::string formatFloat(std::string_view pattern, double value, const FormatSettings& fs) {
@@ -520,13 +540,57 @@ void appendFormatCurr(std::string& out, std::string_view pattern, Currency value
         appendCurrToStr(out, value, fs);
         return;
     }
-    formatDecimal(out, pattern, detail::decimalFromCurrency(value), fs, 0.0, false, value);
+    NumberSections ns(pattern);
+    formatDecimal(out, ns, detail::decimalFromCurrency(value), fs, 0.0, false, value);
 }
 
 std::string formatCurr(std::string_view pattern, Currency value, const FormatSettings& fs) {
     std::string r;
     appendFormatCurr(r, pattern, value, fs);
     return r;
+}
+
+NumberFormat::NumberFormat(std::string pattern) : pattern_(std::move(pattern)) {
+    parse();
+}
+
+NumberFormat::NumberFormat(const NumberFormat& other) : pattern_(other.pattern_) {
+    parse();
+}
+
+NumberFormat& NumberFormat::operator=(const NumberFormat& other) {
+    if (this != &other) {
+        pattern_ = other.pattern_;
+        parse();
+    }
+    return *this;
+}
+
+NumberFormat::~NumberFormat() = default;
+
+void NumberFormat::parse() {
+    // The sections point into pattern_, so they are made again for every copy.
+    sections_ = std::make_unique<NumberSections>(pattern_);
+    for (int i = 0; i < sections_->count; ++i)
+        sections_->get(i);
+}
+
+void NumberFormat::append(std::string& out, double value, const FormatSettings& fs) const {
+    if (appendNonFinite(out, value)) return;
+    if (pattern_.empty()) {
+        appendFloatToStr(out, value, fs);
+        return;
+    }
+    formatDecimal(out, *sections_, detail::decimalFromDouble(value, 15), fs, value, true,
+                  Currency{});
+}
+
+void NumberFormat::append(std::string& out, Currency value, const FormatSettings& fs) const {
+    if (pattern_.empty()) {
+        appendCurrToStr(out, value, fs);
+        return;
+    }
+    formatDecimal(out, *sections_, detail::decimalFromCurrency(value), fs, 0.0, false, value);
 }
 
 void appendFloatToStr(std::string& out, double value, const FormatSettings& fs) {

@@ -9,6 +9,7 @@
 #include "rtl/settings.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,29 @@ void appendFormatCurr(std::string& out, std::string_view pattern, Currency value
                       const FormatSettings& fs = formatSettings());
 std::string formatCurr(std::string_view pattern, Currency value,
                        const FormatSettings& fs = formatSettings());
+
+struct NumberSections;
+
+/// A number pattern split and analysed once, for writing many values alike:
+/// gives exactly the text of appendFormatFloat / appendFormatCurr with the
+/// same pattern. Separators are read from the settings given at each call.
+class NumberFormat {
+public:
+    explicit NumberFormat(std::string pattern = "");
+    NumberFormat(const NumberFormat& other);
+    NumberFormat& operator=(const NumberFormat& other);
+    ~NumberFormat();
+
+    const std::string& pattern() const { return pattern_; }
+    void append(std::string& out, double value, const FormatSettings& fs = formatSettings()) const;
+    void append(std::string& out, Currency value,
+                const FormatSettings& fs = formatSettings()) const;
+
+private:
+    void parse();
+    std::string pattern_;
+    std::unique_ptr<NumberSections> sections_;
+};
 
 /// General float text: the shortest text of at most 15 significant digits,
 /// no trailing zeros or trailing separator, regional decimal separator, no

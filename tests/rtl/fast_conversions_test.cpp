@@ -244,6 +244,91 @@ TEST(RegionalSettings, ReplacingTheCurrentSetChangesItsGeneration) {
     EXPECT_EQ(rtl::formatSettingsGeneration(), after);
 }
 
+// --- number patterns ----------------------------------------------------
+
+const char* const numberPatterns[] = {
+    "",
+    "###,###,###,##0.00",
+    "###,###,###,##0.####",
+    "0",
+    "000.000",
+    "#",
+    "#.##",
+    "0.00E+00",
+    "##0.0e-0",
+    "0.00;(0.00)",
+    "0.00;;\"zero\"",
+    "0.00;-0.00;'nada'",
+    ";0.0",
+    "0;",
+    "\"R$ \"#,##0.00;\"R$ -\"#,##0.00;\"-\"",
+    "'unclosed 0.0",
+    "0.0 'pts;x' ;'neg' 0",
+    "#,##0.###############",
+    "x",
+};
+
+TEST(NumberPatternsParsedOnce, WriteWhatTheGeneralRoutineWrites) {
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  0.5,
+                                  -0.5,
+                                  1.005,
+                                  2.675,
+                                  -2.675,
+                                  0.004,
+                                  -0.004,
+                                  999.995,
+                                  1e15,
+                                  1e20,
+                                  -1e-20,
+                                  1234.5,
+                                  -1234.5,
+                                  1e300,
+                                  DBL_MAX,
+                                  DBL_MIN,
+                                  0.125,
+                                  1.0 / 3,
+                                  123456789012345678.0,
+                                  std::numeric_limits<double>::quiet_NaN(),
+                                  -std::numeric_limits<double>::infinity()};
+    std::mt19937_64 random(99);
+    std::uniform_real_distribution<double> exponent(-8, 18);
+    std::uniform_real_distribution<double> mantissa(-10, 10);
+    for (int i = 0; i < 1500; ++i)
+        values.push_back(mantissa(random) * std::pow(10.0, std::floor(exponent(random))));
+    std::vector<rtl::Currency> amounts;
+    for (std::int64_t raw : {0LL, 1LL, -1LL, 5000LL, -5000LL, 12345678LL, -99995LL,
+                             9223372036854775807LL, -9223372036854775807LL - 1})
+        amounts.push_back(rtl::Currency::fromRaw(raw));
+    for (int i = 0; i < 500; ++i)
+        amounts.push_back(rtl::Currency::fromRaw(static_cast<std::int64_t>(random()) >> (i % 60)));
+
+    const rtl::FormatSettings settings[] = {rtl::brazilianSettings(), rtl::englishSettings()};
+    for (const rtl::FormatSettings& fs : settings) {
+        for (const char* pattern : numberPatterns) {
+            // Kept through a copy and an assignment, as a field keeps it.
+            rtl::NumberFormat original(pattern);
+            std::vector<rtl::NumberFormat> kept(3, original);
+            kept.emplace_back("0.0");
+            kept.back() = original;
+            const rtl::NumberFormat& parsed = kept.back();
+            for (double v : values) {
+                std::string expected = "<", got = "<";
+                rtl::appendFormatFloat(expected, pattern, v, fs);
+                parsed.append(got, v, fs);
+                ASSERT_EQ(got, expected) << "pattern \"" << pattern << "\" value " << v;
+            }
+            for (rtl::Currency c : amounts) {
+                std::string expected = "<", got = "<";
+                rtl::appendFormatCurr(expected, pattern, c, fs);
+                kept.front().append(got, c, fs);
+                ASSERT_EQ(got, expected) << "pattern \"" << pattern << "\" amount " << c.raw();
+            }
+        }
+    }
+}
+
 // --- texts built through the integer digits -----------------------------
 
 TEST(GeneralFloatText, AgreesWithTheDigitsAtEveryMagnitude) {
