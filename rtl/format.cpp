@@ -921,7 +921,7 @@ namespace {
 enum DateOp : std::uint8_t {
     opText,           // text_[pos, pos + len)
     opChoice,         // text_[pos, pos + len) before noon, the next len bytes after
-    opSkipAtMidnight, // skip the next len ops when the time of day is 00:00:00.000
+    opSkipAtMidnight, // skip the next pos ops when the time of day is 00:00:00.000
     opDay,
     opMonth,
     opYear2,
@@ -1045,7 +1045,7 @@ public:
                 push(opSkipAtMidnight);
                 literal(" ");
                 compile(fs_.longTimeFormat, depth + 1);
-                f_.ops_[skip].len = static_cast<std::uint16_t>(f_.ops_.size() - skip - 1);
+                f_.ops_[skip].pos = static_cast<std::uint32_t>(f_.ops_.size() - skip - 1);
                 mergeable_ = false;
                 i += 1;
                 afterHour = false;
@@ -1202,7 +1202,7 @@ void DateTimeFormat::append(std::string& out, TDateTime value, const FormatSetti
             w.text(text + op.pos + (time.hour >= 12 ? op.len : 0), op.len);
             break;
         case opSkipAtMidnight:
-            if (!(time.hour || time.minute || time.second || time.msec)) k += op.len;
+            if (!(time.hour || time.minute || time.second || time.msec)) k += op.pos;
             break;
         case opDay:
             w.number(date.day, op.flag ? 2 : 1);

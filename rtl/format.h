@@ -142,8 +142,8 @@ private:
     struct Op {
         std::uint8_t code;
         std::uint8_t flag;
-        std::uint16_t len; // literal length, or ops to skip
-        std::uint32_t pos; // literal start in text_
+        std::uint16_t len; // literal length
+        std::uint32_t pos; // literal start in text_, or ops to skip
     };
     class Compiler;
     std::vector<Op> ops_;
