@@ -97,6 +97,12 @@ int main() {
     });
     const rtl::DateTimeFormat shortDate("dd/mm/yyyy", br), longTime("hh:nn:ss", br),
         dateTime("c", br);
+    const rtl::NumberFormat twoDecimals("###,###,###,##0.00");
+    measure("NumberFormat ###,###,###,##0.00 (parsed once)", [&](std::size_t i) {
+        out.clear();
+        twoDecimals.append(out, values[mask(i)], br);
+        sink = out.size();
+    });
     measure("DateTimeFormat dd/mm/yyyy (parsed once)", [&](std::size_t i) {
         out.clear();
         shortDate.append(out, dates[mask(i)], br);
