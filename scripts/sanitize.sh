@@ -31,7 +31,13 @@ status=0
 # the dlopen'ed client library leaves there, so it is skipped (use_tls=0).
 # Our own code keeps no heap pointers in thread-local storage.
 LSAN_OPTIONS=${LSAN_OPTIONS:-$lsan:use_tls=0} ctest --output-on-failure -j2 -L '^(db|dataset)$' "$@" || status=1
+# Programs that hold both the toolkit and the client library: the tracer
+# crashes the same way in them, and skipping thread-local storage makes the
+# toolkit's live objects look like leaks, so these run with every address and
+# undefined-behaviour check but without the leak check (valgrind covers leaks
+# of the access layer).
+ASAN_OPTIONS=${ASAN_OPTIONS}:detect_leaks=0 ctest --output-on-failure -j2 -L '^(ui|export)$' "$@" || status=1
 # Everything else, with thread-local storage walked as usual (the toolkit
 # keeps live objects there).
-LSAN_OPTIONS=${LSAN_OPTIONS:-$lsan} ctest --output-on-failure -j2 -LE '^(db|dataset)$' "$@" || status=1
+LSAN_OPTIONS=${LSAN_OPTIONS:-$lsan} ctest --output-on-failure -j2 -LE '^(db|dataset|ui|export)$' "$@" || status=1
 exit $status
