@@ -9,8 +9,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/install-deps.sh
 bash scripts/build.sh build
-bash scripts/fb-server.sh start
-trap 'bash "$root/scripts/fb-server.sh" stop' EXIT
+# A server that was already listening belongs to someone else: use it, and
+# leave it running.
+if ! (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null; then
+  bash scripts/fb-server.sh start
+  trap 'bash "$root/scripts/fb-server.sh" stop' EXIT
+fi
 (cd build && ctest --output-on-failure -j2 "$@")
 if [ "${BRIVANE_SANITIZE:-1}" != 0 ]; then
   bash scripts/sanitize.sh "$@"
