@@ -3,6 +3,7 @@
 # with SYSDBA's password set to "plumtower".
 #   scripts/fb-server.sh start   -> starts it unless something listens already
 #   scripts/fb-server.sh stop    -> stops the server this script started (by its pid)
+#   scripts/fb-server.sh status  -> exits 0 when something listens on 127.0.0.1:3050
 set -euo pipefail
 pidfile=${BRIVANE_FB_PIDFILE:-/tmp/brivane-firebird.pid}
 password=plumtower
@@ -46,8 +47,11 @@ stop)
     echo "Firebird server stopped."
   fi
   ;;
+status)
+  listening
+  ;;
 *)
-  echo "usage: $0 start|stop" >&2
+  echo "usage: $0 start|stop|status" >&2
   exit 2
   ;;
 esac

@@ -6,17 +6,18 @@
 #   scripts/sanitize.sh            every test
 #   scripts/sanitize.sh -L db      arguments go to ctest
 set -euo pipefail
-cd "$(dirname "$0")/.."
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
 bash scripts/install-deps.sh
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIVANE_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$(nproc)"
 
 started=0
-if ! (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null; then
+if ! bash scripts/fb-server.sh status; then
   bash scripts/fb-server.sh start
   started=1
 fi
-stop_server() { if [ "$started" = 1 ]; then bash scripts/fb-server.sh stop; fi; }
+stop_server() { if [ "$started" = 1 ]; then bash "$root/scripts/fb-server.sh" stop; fi; }
 trap stop_server EXIT
 
 # The client library and the toolkit are not instrumented; what they keep

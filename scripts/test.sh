@@ -11,7 +11,7 @@ bash scripts/install-deps.sh
 bash scripts/build.sh build
 # A server that was already listening belongs to someone else: use it, and
 # leave it running.
-if ! (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null; then
+if ! bash scripts/fb-server.sh status; then
   bash scripts/fb-server.sh start
   trap 'bash "$root/scripts/fb-server.sh" stop' EXIT
 fi

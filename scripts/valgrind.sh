@@ -6,7 +6,8 @@
 #   scripts/valgrind.sh                       every db and dataset test
 #   scripts/valgrind.sh db_sql_statement_test only the named executables
 set -euo pipefail
-cd "$(dirname "$0")/.."
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
 bash scripts/install-deps.sh
 if [ "$(dpkg-query -W -f='${db:Status-Status}' valgrind 2>/dev/null || true)" != installed ]; then
   SUDO=""
@@ -26,11 +27,11 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target "${tests[@]}"
 
 started=0
-if ! (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null; then
+if ! bash scripts/fb-server.sh status; then
   bash scripts/fb-server.sh start
   started=1
 fi
-stop_server() { if [ "$started" = 1 ]; then bash scripts/fb-server.sh stop; fi; }
+stop_server() { if [ "$started" = 1 ]; then bash "$root/scripts/fb-server.sh" stop; fi; }
 trap stop_server EXIT
 
 mkdir -p build/valgrind
