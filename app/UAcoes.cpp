@@ -7,6 +7,8 @@
 #include "db/FbTable.h"
 #include "filter/UFiltrar.h"
 #include "rtl/dialogs.h"
+#include "rtl/parse.h"
+#include "rtl/settings.h"
 #include "rtl/strutil.h"
 
 #include <exception>
@@ -45,6 +47,38 @@ void executaEConfirma(TFbSQL& sql, TFbTransaction& tr, const std::function<void(
     }
 }
 
+/// Sets the replication parameter from the typed text. The grid shows scaled
+/// and float numbers with the regional separators, and the server knows only
+/// the decimal point: a number typed the way the grid shows it is read here.
+/// Any other text goes as text, as it always went, for the server to convert.
+void atribuiValor(TFbXSQLVAR& p, const TField* campo, const std::string& valor) {
+    const rtl::FormatSettings& fs = rtl::formatSettings();
+    if (campo && valor.find(fs.decimalSeparator) != std::string::npos) {
+        switch (campo->DataType()) {
+        case ftBCD:
+        case ftCurrency:
+            if (rtl::Currency c; rtl::tryStrToCurrGrouped(valor, c, fs)) {
+                p.SetAsCurrency(c);
+                return;
+            }
+            break;
+        case ftFloat:
+            if (double d; rtl::tryStrToFloatGrouped(valor, d, fs)) {
+                p.SetAsDouble(d);
+                return;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    p.SetAsString(valor);
+}
+
+int dialetoDe(const TFbTable& tabela) {
+    return tabela.Database() ? tabela.Database()->SQLDialect() : 3;
+}
+
 } // namespace
 
 void TAcoes::Replicar(const std::string& campo, const std::string& valor) {
@@ -58,13 +92,10 @@ void TAcoes::Replicar(const std::string& campo, const std::string& valor) {
     executaEConfirma(
         sql, tr,
         [&](TFbSQL& q) {
-            q.SQL().Add("update " + tabela.TableName() + " set " + campo + " = :p0");
-            // The grid shows every row when the condition is empty, so the
-            // UPDATE must not gain a bare " where " then.
-            if (tabela.Filtered() && !tabela.Filter().empty())
-                q.SQL().Add(" where " + tabela.Filter());
+            q.SQL().Assign(FbTableReplicateSQL(dialetoDe(tabela), tabela.TableName(), campo,
+                                               tabela.Filter(), tabela.Filtered()));
             // The value travels as a parameter, never inside the SQL text.
-            q.ParamNamed("P0").SetAsString(valor);
+            atribuiValor(q.ParamNamed("P0"), tabela.FindField(campo), valor);
         },
         "Informa\xe7\xe3o ou campo inv\xe1lido para replica\xe7\xe3o.\rErro: ");
 
@@ -85,7 +116,8 @@ void TAcoes::Limpar() {
 
     TFbTransaction& tr = sql.Transaction() ? *sql.Transaction() : transacao;
     executaEConfirma(
-        sql, tr, [&](TFbSQL& q) { q.SQL().Add("delete from " + tabela.TableName()); },
+        sql, tr,
+        [&](TFbSQL& q) { q.SQL().Add(FbTableClearSQL(dialetoDe(tabela), tabela.TableName())); },
         "Tabela n\xe3o pode ser limpa ou possui dependentes.\rErro: ");
 
     try {

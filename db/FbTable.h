@@ -33,6 +33,23 @@ std::string FbTableInsertSQL(int dialect, std::string_view table,
 std::string FbTableModifySQL(int dialect, std::string_view table,
                              const std::vector<std::string>& fields);
 
+/// A table or column name as "Replicar" and "Limpar" write it: as it is when
+/// the parser reads it back as that name (an upper-case letter, then
+/// upper-case letters, digits, "_" or "$", and no reserved word of Firebird
+/// 3); otherwise in double quotes, embedded double quotes doubled. Dialect 1
+/// has no quoted names: there the name is always written as it is.
+std::string FbTableNameInSQL(int dialect, std::string_view name);
+
+/// The lines of the replication UPDATE: "update " T " set " C " = :p0", then
+/// " where " + filter when `filtered` and the filter is not empty (kept as
+/// given). T and C as FbTableNameInSQL writes them.
+std::vector<std::string> FbTableReplicateSQL(int dialect, std::string_view table,
+                                             std::string_view column, std::string_view filter,
+                                             bool filtered);
+
+/// The DELETE of every row: "delete from " T, T as FbTableNameInSQL writes it.
+std::string FbTableClearSQL(int dialect, std::string_view table);
+
 /// One index of the table as read from the catalog.
 struct TFbIndexDef {
     std::string Name;

@@ -232,6 +232,52 @@ Currency strToCurr(std::string_view s, const FormatSettings& fs) {
     return r;
 }
 
+namespace {
+
+// `s` with the thousands separators of its integer part taken out, when they
+// stand between groups of three digits (the first group one to three digits
+// long); false when one stands anywhere else there.
+bool ungroup(std::string_view s, const FormatSettings& fs, std::string& out) {
+    const char sep = fs.thousandSeparator;
+    s = trimmed(s);
+    out.assign(s);
+    if (sep == '\0' || sep == fs.decimalSeparator) return true;
+    std::size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    const std::size_t start = i;
+    while (i < s.size() && (isDigit(s[i]) || s[i] == sep))
+        ++i;
+    const std::string_view run = s.substr(start, i - start);
+    if (run.find(sep) == std::string_view::npos) return true;
+    std::string digits;
+    std::size_t group = 0;
+    for (std::size_t k = 0; k < run.size(); ++k) {
+        if (run[k] != sep) {
+            digits += run[k];
+            ++group;
+            continue;
+        }
+        const bool first = digits.size() == group;
+        if (group == 0 || group > 3 || (!first && group != 3)) return false;
+        group = 0;
+    }
+    if (group != 3) return false;
+    out = std::string(s.substr(0, start)) + digits + std::string(s.substr(i));
+    return true;
+}
+
+} // namespace
+
+bool tryStrToFloatGrouped(std::string_view s, double& out, const FormatSettings& fs) {
+    std::string plain;
+    return ungroup(s, fs, plain) && tryStrToFloat(plain, out, fs);
+}
+
+bool tryStrToCurrGrouped(std::string_view s, Currency& out, const FormatSettings& fs) {
+    std::string plain;
+    return ungroup(s, fs, plain) && tryStrToCurr(plain, out, fs);
+}
+
 // --- dates and times ---------------------------------------------------
 
 namespace {

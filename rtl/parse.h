@@ -32,6 +32,14 @@ double strToFloat(std::string_view s, const FormatSettings& fs = formatSettings(
 bool tryStrToCurr(std::string_view s, Currency& out, const FormatSettings& fs = formatSettings());
 Currency strToCurr(std::string_view s, const FormatSettings& fs = formatSettings());
 
+/// tryStrToFloat and tryStrToCurr that also read the regional thousands
+/// separator in the integer part, between groups of three digits
+/// ("-1.234.567,5" with Brazilian settings). A separator elsewhere fails.
+bool tryStrToFloatGrouped(std::string_view s, double& out,
+                          const FormatSettings& fs = formatSettings());
+bool tryStrToCurrGrouped(std::string_view s, Currency& out,
+                         const FormatSettings& fs = formatSettings());
+
 /// A date of three numbers separated by the regional date separator, in the
 /// order of d, m and y in shortDateFormat (two numbers: day and month of the
 /// current year). Years below 100 written with at most two digits are

@@ -60,4 +60,50 @@ TEST(SelectText, ModificationStatementsOverTheWritableFields) {
     EXPECT_EQ(FbTableInsertSQL(1, "t", {"a"}), "insert into T (A) values (:A)");
 }
 
+struct NameCase {
+    int dialect;
+    const char* name;
+    const char* expected;
+};
+
+TEST(WritingStatements, NamesAreQuotedOnlyWhereAPlainNameWouldMeanSomethingElse) {
+    const NameCase cases[] = {
+        {3, "PRODUTO", "PRODUTO"},
+        {3, "VALOR_2$", "VALOR_2$"},
+        {3, "KEY", "KEY"}, // a keyword, but not a reserved one
+        {3, "minusculas", "\"minusculas\""},
+        {3, "Preco", "\"Preco\""},
+        {3, "nome com espaco", "\"nome com espaco\""},
+        {3, "PRE\xc7O", "\"PRE\xc7O\""},
+        {3, "VALOR-1", "\"VALOR-1\""},
+        {3, "2024", "\"2024\""},
+        {3, "_X", "\"_X\""},
+        {3, "ORDER", "\"ORDER\""},
+        {3, "POSITION", "\"POSITION\""},
+        {3, "LOCALTIMESTAMP", "\"LOCALTIMESTAMP\""},
+        {3, "A\"B", "\"A\"\"B\""},
+        {1, "minusculas", "minusculas"},
+        {1, "ORDER", "ORDER"},
+    };
+    for (const NameCase& c : cases)
+        EXPECT_EQ(FbTableNameInSQL(c.dialect, c.name), c.expected) << c.dialect << " " << c.name;
+}
+
+TEST(WritingStatements, ReplicationAndClearingTexts) {
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(FbTableReplicateSQL(3, "PRODUTO", "PRECO", "", false),
+              Lines{"update PRODUTO set PRECO = :p0"});
+    EXPECT_EQ(FbTableReplicateSQL(3, "PRODUTO", "PRECO", "GRUPO = 3", false),
+              Lines{"update PRODUTO set PRECO = :p0"});
+    EXPECT_EQ(FbTableReplicateSQL(3, "PRODUTO", "PRECO", "", true),
+              Lines{"update PRODUTO set PRECO = :p0"});
+    EXPECT_EQ(FbTableReplicateSQL(3, "minusculas", "nome com espaco", "\"id\" = 3", true),
+              (Lines{"update \"minusculas\" set \"nome com espaco\" = :p0", " where \"id\" = 3"}));
+    EXPECT_EQ(FbTableReplicateSQL(1, "produto", "preco", "", false),
+              Lines{"update produto set preco = :p0"});
+    EXPECT_EQ(FbTableClearSQL(3, "PRODUTO"), "delete from PRODUTO");
+    EXPECT_EQ(FbTableClearSQL(3, "minusculas"), "delete from \"minusculas\"");
+    EXPECT_EQ(FbTableClearSQL(1, "minusculas"), "delete from minusculas");
+}
+
 } // namespace

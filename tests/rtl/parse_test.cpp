@@ -138,6 +138,30 @@ TEST_F(RegionalParsing, AmountsAreReadExactlyIntoTenThousandths) {
               "'1E20' is not a valid floating point value");
 }
 
+TEST_F(RegionalParsing, GroupedNumbersTakeThousandsSeparatorsBetweenGroupsOfThree) {
+    const struct {
+        const char* text;
+        const rtl::FormatSettings* fs;
+        std::int64_t raw; // ten-thousandths; 0 with `ok` false
+        bool ok;
+    } cases[] = {
+        {"1.234,5", &br, 12345000, true}, {" -1.234.567,25 ", &br, -12345672500, true},
+        {"1234,5", &br, 12345000, true},  {"1,234.5", &en, 12345000, true},
+        {"999,5", &br, 9995000, true},    {"1.23,5", &br, 0, false},
+        {"1234.567,5", &br, 0, false},    {".234,5", &br, 0, false},
+        {"1..234,5", &br, 0, false},      {"1.234.", &br, 0, false},
+        {"1,234.5", &br, 0, false},       {"abc", &br, 0, false},
+    };
+    for (const auto& c : cases) {
+        rtl::Currency amount = rtl::Currency::fromRaw(99);
+        double number = 99;
+        EXPECT_EQ(rtl::tryStrToCurrGrouped(c.text, amount, *c.fs), c.ok) << c.text;
+        EXPECT_EQ(rtl::tryStrToFloatGrouped(c.text, number, *c.fs), c.ok) << c.text;
+        EXPECT_EQ(amount.raw(), c.ok ? c.raw : 99) << c.text;
+        EXPECT_EQ(number, c.ok ? static_cast<double>(c.raw) / 10000 : 99) << c.text;
+    }
+}
+
 TEST_F(RegionalParsing, CurrencyTextReadsBackExactly) {
     const std::int64_t raws[] = {0, 1, -1, 1234500, 99999999, INT64_MAX, INT64_MIN};
     for (std::int64_t r : raws) {

@@ -245,6 +245,56 @@ TEST_F(Acoes, ReplicationSetsABooleanColumnFromTheWordsTheGridShows) {
     EXPECT_EQ(textos(), (std::vector<std::string>{"SIM", "SIM"}));
 }
 
+TEST_F(Acoes, TablesAndColumnsWhoseNamesNeedQuotesAreReplicatedIntoAndCleared) {
+    conexao.ExecuteImmediate(
+        "create table \"minusculas\" (\"id\" integer, \"nome com espaco\" varchar(20))");
+    conexao.ExecuteImmediate("create table PEDIDO (ID integer, \"POSITION\" integer)");
+    conexao.ExecuteImmediate("insert into \"minusculas\" values (1, 'A')");
+    conexao.ExecuteImmediate("insert into \"minusculas\" values (2, 'B')");
+    conexao.ExecuteImmediate("insert into PEDIDO values (1, 1)");
+    abre("minusculas", "\"id\" = 2");
+    acoes.Replicar("nome com espaco", "ZECA");
+    EXPECT_EQ(sql.SQL().Lines(),
+              (std::vector<std::string>{"update \"minusculas\" set \"nome com espaco\" = :p0",
+                                        " where \"id\" = 2"}));
+    EXPECT_EQ(coluna("nome com espaco"), (std::vector<std::string>{"A", "ZECA"}));
+    acoes.Replicar("id", "7");
+    EXPECT_EQ(coluna("id"), (std::vector<std::string>{"7", "7"}));
+    abre("PEDIDO");
+    acoes.Replicar("POSITION", "5");
+    EXPECT_EQ(coluna("POSITION"), std::vector<std::string>{"5"});
+    abre("minusculas");
+    acoes.Limpar();
+    EXPECT_EQ(sql.SQL().Lines(), std::vector<std::string>{"delete from \"minusculas\""});
+    EXPECT_TRUE(dlg.mensagens.empty()) << dlg.mensagens.front();
+    EXPECT_TRUE(coluna("id").empty());
+}
+
+TEST_F(Acoes, NumbersTypedTheWayTheGridShowsThemAreReadInTheRegionalFormat) {
+    conexao.ExecuteImmediate(
+        "create table VALORES (ID integer, PRECO numeric(9,2), FATOR double precision)");
+    conexao.ExecuteImmediate("insert into VALORES values (1, 1, 1)");
+    abre("VALORES");
+    const std::pair<const char*, double> casos[] = {
+        {"9,99", 9.99}, {"1.234,5", 1234.5}, {"-0,5", -0.5}, {"7.5", 7.5}, {"abc", 7.5}};
+    for (const auto& [texto, esperado] : casos) {
+        for (const char* campo : {"PRECO", "FATOR"}) {
+            SCOPED_TRACE(std::string(texto) + " " + campo);
+            dlg.mensagens.clear();
+            acoes.Replicar(campo, texto);
+            // Letters are still the server's conversion error, and nothing changes.
+            const bool letras = std::string(texto) == "abc";
+            ASSERT_EQ(dlg.mensagens.size(), letras ? 1u : 0u);
+            if (letras) {
+                EXPECT_NE(dlg.mensagens[0].find("conversion error"), std::string::npos)
+                    << dlg.mensagens[0];
+            }
+            tabela.First();
+            EXPECT_DOUBLE_EQ(tabela.FieldByName(campo).AsFloat(), esperado);
+        }
+    }
+}
+
 TEST_F(Acoes, NothingHappensWithoutATableAColumnOrAYes) {
     acoes.Replicar("   ", "1");
     EXPECT_TRUE(dlg.perguntas.empty());

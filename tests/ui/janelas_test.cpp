@@ -425,3 +425,26 @@ TEST_F(Janelas, AUserFiltersReplicatesAndExportsAText) {
     // Every column is back in the grid after the export.
     EXPECT_EQ(celula(2, "UF"), "SC");
 }
+
+TEST_F(Janelas, ATableAndColumnsNamedInLowerCaseAndWithBlanksAreReplicatedAndCleared) {
+    w.conexao.ExecuteImmediate(
+        "CREATE TABLE \"minusculas\" (\"id\" INTEGER, \"nome com espaco\" VARCHAR(20))");
+    w.conexao.ExecuteImmediate("INSERT INTO \"minusculas\" VALUES (1, 'A')");
+    w.conexao.ExecuteImmediate("INSERT INTO \"minusculas\" VALUES (2, 'B')");
+    abre("minusculas");
+    usuario.responde = true;
+    for (const char* campo : {"id", "nome com espaco"}) {
+        w.cb1->setCurrentIndex(w.cb1->findText(QString::fromLatin1(campo)));
+        w.ed4->setText(QStringLiteral("7"));
+        QTest::mouseClick(w.SpeedButton2, Qt::LeftButton);
+        EXPECT_TRUE(usuario.mensagens.empty()) << usuario.mensagens.front();
+        ASSERT_EQ(w.ds1()->rowCount(), 2);
+        EXPECT_EQ(celula(0, campo), "7");
+        EXPECT_EQ(celula(1, campo), "7");
+    }
+    QTest::mouseClick(w.SpeedButton3, Qt::LeftButton);
+    EXPECT_EQ(usuario.perguntas.back(), "Limpeza|Confirma limpar a tabela \"minusculas\"?");
+    EXPECT_TRUE(usuario.mensagens.empty()) << usuario.mensagens.front();
+    EXPECT_TRUE(w.tabela.Active());
+    EXPECT_EQ(w.ds1()->rowCount(), 0);
+}
