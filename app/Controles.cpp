@@ -2,6 +2,8 @@
 
 #include <QEvent>
 #include <QFile>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
@@ -147,10 +149,37 @@ QString TStatusBar::panelText(int i) const {
 
 void TStatusBar::setPanelText(int i, const QString& text) {
     painel(i)->setText(text);
+    encaixa(i);
 }
 
 void TStatusBar::resizeEvent(QResizeEvent*) {
     arranja();
+}
+
+void TStatusBar::changeEvent(QEvent* e) {
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::FontChange)
+        for (int i = 0; i < panels_.size(); ++i)
+            encaixa(i);
+}
+
+void TStatusBar::encaixa(int i) {
+    QLabel* l = panels_[i];
+    QFont f = font();
+    int px = f.pixelSize() > 0 ? f.pixelSize() : QFontInfo(f).pixelSize();
+    // The room QLabel leaves for the text: its frame and, beside a left- or
+    // right-aligned text, an indent of half an "x".
+    auto cabe = [&] {
+        const QFontMetrics fm(f);
+        const int recuo =
+            (l->alignment() & Qt::AlignHCenter) ? 0 : fm.horizontalAdvance(QLatin1Char('x')) / 2;
+        return fm.horizontalAdvance(l->text()) + 2 * l->frameWidth() + recuo <= l->width();
+    };
+    // The widths are fixed and the font is whatever the system put in place
+    // of the one asked for: a long text gets a smaller size, never a cut.
+    while (!cabe() && px > 7)
+        f.setPixelSize(--px);
+    l->setFont(f);
 }
 
 void TStatusBar::arranja() {
@@ -159,6 +188,7 @@ void TStatusBar::arranja() {
         const bool ultimo = i == panels_.size() - 1;
         const int w = ultimo ? qMax(widths_[i], width() - x) : widths_[i];
         panels_[i]->setGeometry(x, 2, w - 2, height() - 2);
+        encaixa(i);
         x += w;
     }
 }

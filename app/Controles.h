@@ -49,7 +49,8 @@ protected:
 };
 
 /// Status bar made of sunken text panels of fixed widths; the last panel
-/// takes what remains of the bar.
+/// takes what remains of the bar. A panel shows its text in the bar's font,
+/// or in a smaller size of it when the text would otherwise be cut.
 class TStatusBar : public QWidget {
     Q_OBJECT
 public:
@@ -63,9 +64,11 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent*) override;
+    void changeEvent(QEvent* e) override;
 
 private:
     void arranja();
+    void encaixa(int i);
     QLabel* painel(int i) const;
     QVector<QLabel*> panels_;
     QVector<int> widths_;

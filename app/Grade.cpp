@@ -298,6 +298,20 @@ void TGrade::ajustaColunas() {
     }
 }
 
+QModelIndex TGrade::moveCursor(CursorAction acao, Qt::KeyboardModifiers mods) {
+    if (acao == MoveEnd && (mods & Qt::ControlModifier) && modelo_) {
+        TFbCustomDataSet& ds = modelo_->dataSet();
+        if (ds.Active() && !ds.AllFetched()) {
+            executaProtegido([&ds] {
+                // The rest of a large table takes a while to come.
+                TFbBusyScope ocupado;
+                ds.Last();
+            });
+        }
+    }
+    return QTableView::moveCursor(acao, mods);
+}
+
 void TGrade::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
     indicador_->setLinhaAtual(current.isValid() ? current.row() : -1);

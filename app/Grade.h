@@ -87,6 +87,9 @@ public:
 
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    /// Ctrl+End first fetches every remaining row, so it lands on the
+    /// table's true last row rather than on the last row fetched so far.
+    QModelIndex moveCursor(CursorAction acao, Qt::KeyboardModifiers mods) override;
 
 private:
     void ajustaColunas();

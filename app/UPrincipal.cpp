@@ -252,6 +252,9 @@ TFPrincipal::TFPrincipal(QWidget* parent) : QWidget(parent) {
     sb1 = new app::TStatusBar(this);
     sb1->setObjectName(QStringLiteral("sb1"));
     sb1->setGeometry(0, 560 - 19, 560, 19);
+    // The size of the window's small captions: at the window's own 13 px
+    // "  Banco: DESCONECTADO" would not fit its 150 pixels.
+    sb1->setFont(fonte(11));
     sb1->addPanel(300, Qt::AlignLeft, kSemTabela);
     sb1->addPanel(150, Qt::AlignLeft, kDesconectado);
     sb1->addPanel(10, Qt::AlignHCenter, QStringLiteral("Versão 1.0"));

@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -171,6 +172,30 @@ TEST_F(Principal, StartsDisconnectedWithTheStatusPanels) {
     EXPECT_FALSE(w.painel(2).isEmpty());
     EXPECT_EQ(w.sb1->panelCount(), 3);
     EXPECT_FALSE(w.conexao.Connected());
+}
+
+TEST_F(Principal, EveryStatusTextShowsWholeInItsPanel) {
+    // The panels' own labels, measured with the font they really draw with.
+    const QList<QLabel*> paineis = w.sb1->findChildren<QLabel*>();
+    ASSERT_EQ(paineis.size(), 3);
+    auto cabe = [&](int i) {
+        const QLabel* l = paineis[i];
+        const QFontMetrics fm(l->font());
+        const int recuo =
+            l->indent() >= 0 ? l->indent() : fm.horizontalAdvance(QLatin1Char('x')) / 2;
+        const int precisa = fm.horizontalAdvance(l->text()) + 2 * l->frameWidth() + recuo;
+        EXPECT_LE(precisa, l->width()) << l->text().toStdString() << " in panel " << i;
+        EXPECT_GE(QFontInfo(l->font()).pixelSize(), 9) << "and still readable";
+    };
+    cabe(0);
+    cabe(1);
+    cabe(2);
+    conecta(banco);
+    EXPECT_EQ(painel(1), "  Banco: CONECTADO");
+    cabe(1);
+    // A table name as long as the catalog allows (31 characters).
+    w.setPainel(0, QStringLiteral("  TABELA: MOVIMENTACAO_ESTOQUE_FILIAIS_01"));
+    cabe(0);
 }
 
 TEST_F(Principal, FilePickerOpensInTheProgramsFolderOnTheCombinedEntry) {

@@ -9,6 +9,8 @@
 #include "tests/ui/apoio.h"
 
 #include <QComboBox>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -345,6 +347,52 @@ SET TERM ; ^
     EXPECT_FALSE(m->canFetchMore({}));
     EXPECT_EQ(m->data(m->index(4999, 0), Qt::DisplayRole).toString(), "5000");
     EXPECT_EQ(w.dbGrid->currentIndex().row(), 0);
+}
+
+TEST(GradeGrande, CtrlEndFetchesTheRestAndLandsOnTheLastRowCtrlHomeOnTheFirst) {
+    uitest::aplicacao();
+    fbtest::TempFolder pasta;
+    const std::string banco = pasta.file("teclas.fdb");
+    fbtest::createDatabase(banco, R"(
+CREATE TABLE MUITAS (N INTEGER);
+SET TERM ^ ;
+EXECUTE BLOCK AS DECLARE I INTEGER = 1;
+BEGIN WHILE (I <= 2500) DO BEGIN INSERT INTO MUITAS VALUES (:I); I = I + 1; END END^
+SET TERM ; ^
+)");
+    uitest::Usuario usuario;
+    TFPrincipal w;
+    w.show();
+    w.ed1->setText(QString::fromLatin1(banco));
+    QTest::mouseClick(w.SpeedButton6, Qt::LeftButton);
+    w.AbreTabela("MUITAS");
+    QTest::qWait(20);
+    ASSERT_LT(w.ds1()->rowCount(), 1000);
+
+    // Whether the hourglass is up while the rows arrive.
+    struct Cursor : TFbDataSetObserver {
+        bool ampulheta = false;
+        void RowsFetched(TFbCustomDataSet&, int, int) override {
+            const QCursor* c = QGuiApplication::overrideCursor();
+            ampulheta = c && c->shape() == Qt::WaitCursor;
+        }
+    } cursor;
+    w.tabela.AddObserver(&cursor);
+    QTest::keyClick(w.dbGrid, Qt::Key_End, Qt::ControlModifier);
+    w.tabela.RemoveObserver(&cursor);
+    EXPECT_TRUE(cursor.ampulheta);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(w.tabela.AllFetched());
+    EXPECT_EQ(w.ds1()->rowCount(), 2500);
+    EXPECT_EQ(w.dbGrid->currentIndex().row(), 2499);
+    EXPECT_EQ(w.tabela.RecNo(), 2500);
+    EXPECT_EQ(w.tabela.FieldByName("N").AsInteger(), 2500);
+
+    QTest::keyClick(w.dbGrid, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(w.dbGrid->currentIndex().row(), 0);
+    EXPECT_EQ(w.tabela.RecNo(), 1);
+    EXPECT_EQ(w.tabela.FieldByName("N").AsInteger(), 1);
+    EXPECT_TRUE(usuario.erros.empty());
 }
 
 TEST(GradeGrande, TheCurrentCellAndTheDatasetsCurrentRowFollowEachOther) {
