@@ -10,12 +10,14 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -393,6 +395,47 @@ TEST(DateTimePatternsParsedOnce, NamedPatternsAreTakenWhenParsedOthersAtEachCall
     EXPECT_EQ(rtl::DateTimeFormat("c", br).format(v, br), "05/03/2024 14:07:09");
     EXPECT_EQ(rtl::DateTimeFormat("c", br).format(rtl::encodeDate(2024, 3, 5), br), "05/03/2024");
     EXPECT_EQ(rtl::DateTimeFormat().format(v, br), "");
+}
+
+// The general routines keep the programs of recent patterns per thread: the
+// same pattern under settings naming other patterns, more patterns than are
+// kept, and several threads at once must each still get their own texts.
+TEST(CompiledPatterns, KeptPerThreadAndPerNamedPattern) {
+    const rtl::FormatSettings br = rtl::brazilianSettings();
+    rtl::FormatSettings iso = br;
+    iso.shortDateFormat = "yyyy/mm/dd";
+    iso.longTimeFormat = "hh'h'nn";
+    iso.dateSeparator = '-';
+    const rtl::TDateTime v = rtl::encodeDate(2024, 3, 5) + rtl::encodeTime(14, 7, 9);
+    const rtl::NumberFormat shared("#,##0.00 'kg'");
+
+    std::atomic<int> wrong{0};
+    auto work = [&](int seed) {
+        for (int round = 0; round < 300; ++round) {
+            const int k = (round + seed) % 20; // more patterns than are kept
+            const std::string key = std::to_string(k);
+            const bool other = (round + seed) % 3 == 0;
+            const rtl::FormatSettings& fs = other ? iso : br;
+            if (rtl::formatDateTime("c", v, fs) !=
+                (other ? "2024-03-05 14h07" : "05/03/2024 14:07:09"))
+                ++wrong;
+            if (rtl::formatDateTime("'" + key + "' ddddd", v, fs) !=
+                key + (other ? " 2024-03-05" : " 05/03/2024"))
+                ++wrong;
+            if (rtl::formatFloat("'" + key + "' 0.0", 2.25, br) != key + " 2,3") ++wrong;
+            std::string text;
+            shared.append(text, 1234.5 + k, br);
+            if (text != "1." + std::to_string(234 + k) + ",50 kg") ++wrong;
+        }
+    };
+    work(0);
+    EXPECT_EQ(wrong.load(), 0) << "one thread";
+    std::vector<std::thread> threads;
+    for (int t = 1; t <= 4; ++t)
+        threads.emplace_back(work, t);
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(wrong.load(), 0) << "four threads";
 }
 
 TEST(RegionalSettings, ReplacingTheCurrentSetChangesItsGeneration) {
