@@ -1,19 +1,36 @@
 // Conversions per second of the run-time routines that run on every grid
 // cell and every exported value. Prints figures only.
+//
+//   bench_rtl_formats [--calls N] [TEXT]
+//
+// TEXT runs only the cases whose name contains it; --calls makes each case
+// run exactly N conversions instead of for a fixed time, so that instruction
+// counts (valgrind --tool=callgrind) can be compared between builds.
 #include "rtl/format.h"
 #include "rtl/parse.h"
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
 
 volatile std::size_t sink;
+const char* only = nullptr;
+std::size_t fixedCalls = 0;
 
 // Runs `body(i)` over and over for about `seconds` and prints calls/second.
 template <class F> void measure(const char* name, F body, double seconds = 0.4) {
+    if (only && !std::strstr(name, only)) return;
+    if (fixedCalls) {
+        for (std::size_t i = 0; i < fixedCalls; ++i)
+            body(i);
+        std::printf("%-44s %12zu conversions\n", name, fixedCalls);
+        return;
+    }
     using clock = std::chrono::steady_clock;
     std::size_t calls = 0;
     auto start = clock::now();
@@ -28,7 +45,13 @@ template <class F> void measure(const char* name, F body, double seconds = 0.4) 
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--calls") == 0 && i + 1 < argc)
+            fixedCalls = std::strtoull(argv[++i], nullptr, 10);
+        else
+            only = argv[i];
+    }
     const rtl::FormatSettings br = rtl::brazilianSettings();
     std::vector<double> values;
     for (int i = 0; i < 1024; ++i)
@@ -97,10 +120,20 @@ int main() {
     });
     const rtl::DateTimeFormat shortDate("dd/mm/yyyy", br), longTime("hh:nn:ss", br),
         dateTime("c", br);
-    const rtl::NumberFormat twoDecimals("###,###,###,##0.00");
+    const rtl::NumberFormat twoDecimals("###,###,###,##0.00"), upToFour("###,###,###,##0.####");
     measure("NumberFormat ###,###,###,##0.00 (parsed once)", [&](std::size_t i) {
         out.clear();
         twoDecimals.append(out, values[mask(i)], br);
+        sink = out.size();
+    });
+    measure("NumberFormat ###,###,###,##0.#### (parsed once)", [&](std::size_t i) {
+        out.clear();
+        upToFour.append(out, values[mask(i)], br);
+        sink = out.size();
+    });
+    measure("NumberFormat currency ##0.00 (parsed once)", [&](std::size_t i) {
+        out.clear();
+        twoDecimals.append(out, amounts[mask(i)], br);
         sink = out.size();
     });
     measure("DateTimeFormat dd/mm/yyyy (parsed once)", [&](std::size_t i) {

@@ -26,16 +26,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
         const std::string text = rtl::formatFloat(pattern, value, fs);
         if (pattern.empty() && std::isfinite(value))
             fuzzCheck(text == rtl::floatToStr(value, fs), "empty pattern is not the general text");
+        std::string held;
+        rtl::NumberFormat(pattern).append(held, value, fs);
+        fuzzCheck(held == text, "number pattern held and passed write differently");
         break;
     }
-    case 1:
-        (void)rtl::formatCurr(pattern, money, fs);
+    case 1: {
+        const std::string text = rtl::formatCurr(pattern, money, fs);
+        std::string held;
+        rtl::NumberFormat(pattern).append(held, money, fs);
+        fuzzCheck(held == text, "amount pattern held and passed write differently");
         break;
+    }
     case 2: {
         // Any double, most of them outside the calendar; and one inside it.
         (void)rtl::formatDateTime(pattern, value, fs);
         const double inside = std::isfinite(value) ? std::fmod(std::fabs(value), 2958465.0) : 0;
-        (void)rtl::formatDateTime(pattern, inside, fs);
+        const std::string text = rtl::formatDateTime(pattern, inside, fs);
+        fuzzCheck(rtl::DateTimeFormat(pattern, fs).format(inside, fs) == text,
+                  "date-time pattern held and passed write differently");
         break;
     }
     case 3: {

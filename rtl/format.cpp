@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace rtl {
 
@@ -285,20 +286,42 @@ bool appendNonFinite(std::string& out, double v) {
     return false;
 }
 
-// --- number format patterns -------------------------------------------
+} // namespace
 
-struct Section {
-    std::string_view text;
-    int intPlaceholders = 0;
-    int firstIntZero = -1; // index among integer placeholders
-    int decPlaceholders = 0;
-    int lastDecZero = 0; // 1-based index of the last '0' after the point
-    bool hasPoint = false;
-    bool thousands = false;
-    bool scientific = false;
+// --- compiled patterns ---------------------------------------------------
+//
+// Both pattern languages compile to one form: a list of steps, each a code
+// with small operands, and one pool of the literal texts the steps point
+// into. A pattern is read once; writing a value walks its steps. The general
+// routines keep the programs of the patterns each thread used last.
+
+namespace detail {
+
+struct Step {
+    std::uint8_t code;
+    std::uint8_t flag;
+    std::uint16_t len; // literal length, or a count
+    std::uint32_t pos; // literal start in the pool, or a position
 };
 
-// Length of a quoted literal starting at `i` (the quote included), or 0.
+struct Program {
+    std::vector<Step> steps;
+    // The literal texts the steps point into, followed by 16 spare bytes so
+    // that a short literal is copied with one fixed-size move.
+    std::string text;
+};
+
+} // namespace detail
+
+namespace {
+
+using detail::Step;
+
+// Code 0 of both languages: the literal text[pos, pos + len).
+constexpr std::uint8_t stepText = 0;
+
+// Length of a quoted literal starting at `i` (the quotes included; an
+// unclosed one runs to the end), or 0 when no quote starts there.
 inline std::size_t quotedLength(std::string_view s, std::size_t i) {
     char q = s[i];
     if (q != '"' && q != '\'') [[likely]]
@@ -307,38 +330,261 @@ inline std::size_t quotedLength(std::string_view s, std::size_t i) {
     return j == std::string_view::npos ? s.size() - i : j - i + 1;
 }
 
+// The text inside the quoted literal of length `q` at `i`.
+inline std::string_view quotedText(std::string_view s, std::size_t i, std::size_t q) {
+    return s.substr(i + 1, q >= 2 && s[i + q - 1] == s[i] ? q - 2 : q - 1);
+}
+
+// Spare bytes after the literal pool of a program.
+constexpr std::size_t literalSlack = 16;
+
+class ProgramBuilder {
+public:
+    explicit ProgramBuilder(detail::Program& p) : p_(p) {}
+
+    std::size_t size() const { return p_.steps.size(); }
+    Step& at(std::size_t i) { return p_.steps[i]; }
+
+    // A step that writes no literal text of its own.
+    void step(std::uint8_t code, std::uint8_t flag = 0, std::uint16_t len = 0,
+              std::uint32_t pos = 0) {
+        p_.steps.push_back(Step{code, flag, len, pos});
+        mergeable_ = false;
+    }
+    // Literal text, joined to the literal step just before when there is
+    // one: adjacent literals cost one copy.
+    void literal(std::string_view t) {
+        if (t.empty()) return;
+        if (mergeable_ && p_.steps.back().len + t.size() <= 0xffff) {
+            p_.text.append(t);
+            p_.steps.back().len = static_cast<std::uint16_t>(p_.steps.back().len + t.size());
+            return;
+        }
+        addText(stepText, t, t.size());
+        mergeable_ = true;
+    }
+    // A step of `code` whose len is the length of each of two texts that
+    // lie one after the other in the pool.
+    void pair(std::uint8_t code, std::string_view first, std::string_view second) {
+        const std::size_t pos = p_.text.size();
+        p_.text.append(first).append(second);
+        step(code, 0, static_cast<std::uint16_t>(first.size()), static_cast<std::uint32_t>(pos));
+    }
+    // What follows starts a new literal step (a section of its own begins).
+    void separate() { mergeable_ = false; }
+    // After the last step.
+    void finish() { p_.text.append(literalSlack, '\0'); }
+
+private:
+    void addText(std::uint8_t code, std::string_view t, std::size_t len) {
+        std::size_t pos = p_.text.size();
+        p_.text.append(t);
+        std::size_t n = len;
+        while (n > 0xffff) { // a literal longer than a step can hold
+            p_.steps.push_back(Step{code, 0, 0xffff, static_cast<std::uint32_t>(pos)});
+            pos += 0xffff;
+            n -= 0xffff;
+        }
+        p_.steps.push_back(
+            Step{code, 0, static_cast<std::uint16_t>(n), static_cast<std::uint32_t>(pos)});
+    }
+
+    detail::Program& p_;
+    bool mergeable_ = false;
+};
+
+// Builds the text in a small stack buffer and hands it to the string in few
+// appends: per-character appends cost more than the conversion itself.
+class Staging {
+public:
+    explicit Staging(std::string& out) : out_(out) {}
+    ~Staging() { flush(); }
+    Staging(const Staging&) = delete;
+    Staging& operator=(const Staging&) = delete;
+
+    void text(const char* s, std::size_t n) {
+        if (n > 32) {
+            flush();
+            out_.append(s, n);
+            return;
+        }
+        room(n);
+        std::memcpy(p_, s, n);
+        p_ += n;
+    }
+    void text(const std::string& s) { text(s.data(), s.size()); }
+    // A literal of a program's pool, which has literalSlack bytes after it.
+    void literal(const char* s, std::size_t n) {
+        if (n > literalSlack) {
+            text(s, n);
+            return;
+        }
+        room(literalSlack);
+        std::memcpy(p_, s, literalSlack);
+        p_ += n;
+    }
+    void ch(char c) {
+        room(1);
+        *p_++ = c;
+    }
+    void two(int v) {
+        room(2);
+        p_[0] = static_cast<char>('0' + v / 10 % 10);
+        p_[1] = static_cast<char>('0' + v % 10);
+        p_ += 2;
+    }
+    // 0..9999 without leading zeros, or padded to `width` (at most 4).
+    void number(int v, int width) {
+        room(4);
+        const auto u = static_cast<std::size_t>(v);
+        if (u < 100) {
+            if (u >= 10 || width >= 2) {
+                if (width >= 3) fill(width - 2);
+                std::memcpy(p_, &digitPairs[u * 2], 2);
+                p_ += 2;
+            } else {
+                *p_++ = static_cast<char>('0' + u);
+            }
+            return;
+        }
+        if (u < 1000) {
+            if (width >= 4) *p_++ = '0';
+            *p_++ = static_cast<char>('0' + u / 100);
+        } else {
+            std::memcpy(p_, &digitPairs[u / 100 % 100 * 2], 2);
+            p_ += 2;
+        }
+        std::memcpy(p_, &digitPairs[u % 100 * 2], 2);
+        p_ += 2;
+    }
+    // Any unsigned number, padded with zeros to `width` (at most 24).
+    void unsignedNumber(std::uint64_t u, int width) {
+        char tmp[24];
+        char* end = tmp + sizeof tmp;
+        char* first = digitsBefore(end, u);
+        while (end - first < width && first > tmp)
+            *--first = '0';
+        text(first, static_cast<std::size_t>(end - first));
+    }
+    // Room for `n` (at most the 64 of the buffer) more characters, written
+    // from the pointer returned; advance() to the end of what was written.
+    char* reserve(std::size_t n) {
+        room(n);
+        return p_;
+    }
+    void advance(char* to) { p_ = to; }
+
+private:
+    void fill(int zeros) {
+        while (zeros-- > 0)
+            *p_++ = '0';
+    }
+    void room(std::size_t n) {
+        if (static_cast<std::size_t>(buf_ + sizeof buf_ - p_) < n) flush();
+    }
+    void flush() {
+        out_.append(buf_, static_cast<std::size_t>(p_ - buf_));
+        p_ = buf_;
+    }
+
+    std::string& out_;
+    char buf_[64];
+    char* p_ = buf_;
+};
+
+// Longer patterns are compiled for the one call and not kept: the cache's
+// memory stays small whatever the patterns a caller passes.
+constexpr std::size_t maxCachedPattern = 256;
+
+// The programs of the last patterns one thread formatted with. Every thread
+// has its own, so a lookup takes no lock, and the programs never change
+// once made, so a NumberFormat or DateTimeFormat holding one may pass to
+// another thread.
+template <class P> class RecentPrograms {
+public:
+    // The program of `pattern` that `fits` accepts (the date programs also
+    // depend on the settings they were compiled with), compiled by `compile`
+    // when none is kept. Valid until the next call on this thread.
+    template <class Fits, class Compile>
+    const std::shared_ptr<const P>& find(std::string_view pattern, Fits fits, Compile compile) {
+        if (matches(slots_[last_], pattern, fits)) [[likely]]
+            return slots_[last_].program;
+        for (std::size_t i = 0; i < slots_.size(); ++i)
+            if (i != last_ && matches(slots_[i], pattern, fits)) {
+                last_ = i;
+                return slots_[i].program;
+            }
+        // Replace the slot least recently filled.
+        last_ = next_;
+        next_ = (next_ + 1) % slots_.size();
+        Slot& slot = slots_[last_];
+        std::shared_ptr<const P> program = compile();
+        slot.pattern.assign(pattern); // should this fail, the slot keeps its old pair
+        slot.program = std::move(program);
+        return slot.program;
+    }
+
+private:
+    struct Slot {
+        std::string pattern;
+        std::shared_ptr<const P> program;
+    };
+    template <class Fits>
+    static bool matches(const Slot& slot, std::string_view pattern, Fits& fits) {
+        return slot.program && slot.pattern == pattern && fits(*slot.program);
+    }
+
+    std::array<Slot, 8> slots_;
+    std::size_t last_ = 0;
+    std::size_t next_ = 0;
+};
+
+} // namespace
+
+// --- number format patterns -------------------------------------------
+
+namespace detail {
+
+// One section of a number pattern: where its steps are and what the whole
+// section says about the digits (counted up to its first exponent).
+struct NumberSection {
+    std::uint32_t first = 0; // its steps: [first, end)
+    std::uint32_t end = 0;
+    int intPlaceholders = 0;
+    int firstIntZero = -1; // index among integer placeholders
+    int decPlaceholders = 0;
+    int lastDecZero = 0; // 1-based index of the last '0' after the point
+    bool thousands = false;
+    bool scientific = false;
+    bool empty = true; // no text: another section or the general text stands in
+};
+
+struct NumberProgram : Program {
+    NumberSection sections[3];
+    int count = 0;
+};
+
+} // namespace detail
+
+namespace {
+
+using detail::NumberProgram;
+using detail::NumberSection;
+
+enum NumberStep : std::uint8_t {
+    numText = stepText,
+    // Integer digits at placeholders [pos, pos + len), with the thousands
+    // separators among them; flag: also the digits that have no placeholder
+    // of their own, which go before the first.
+    numInt,
+    numFrac,     // decimals [pos, pos + len), those that are shown
+    numPoint,    // the decimal separator, when decimals are shown
+    numExponent, // the letter pos, the sign ("+" too when flag) and at least len digits
+};
+
 // Whether an exponent part starts at `i`: E or e, then + or -.
 bool exponentAt(std::string_view s, std::size_t i) {
     return (s[i] == 'E' || s[i] == 'e') && i + 1 < s.size() && (s[i + 1] == '+' || s[i + 1] == '-');
-}
-
-Section analyse(std::string_view text) {
-    Section sec;
-    sec.text = text;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (std::size_t q = quotedLength(text, i)) {
-            i += q - 1;
-            continue;
-        }
-        char c = text[i];
-        if (c == '0' || c == '#') {
-            if (sec.hasPoint) {
-                ++sec.decPlaceholders;
-                if (c == '0') sec.lastDecZero = sec.decPlaceholders;
-            } else {
-                if (c == '0' && sec.firstIntZero < 0) sec.firstIntZero = sec.intPlaceholders;
-                ++sec.intPlaceholders;
-            }
-        } else if (c == '.') {
-            sec.hasPoint = true;
-        } else if (c == ',') {
-            if (!sec.hasPoint) sec.thousands = true;
-        } else if (exponentAt(text, i)) {
-            sec.scientific = true;
-            break;
-        }
-    }
-    return sec;
 }
 
 // Splits a pattern into up to three sections at semicolons outside quotes.
@@ -360,9 +606,103 @@ int splitSections(std::string_view pattern, std::string_view (&out)[3]) {
     return count;
 }
 
+// Appends a digit placeholder to the run of its kind just before, or starts one.
+void placeholderStep(ProgramBuilder& b, const NumberSection& sec, NumberStep code, int index) {
+    if (b.size() > sec.first && b.at(b.size() - 1).code == code) {
+        ++b.at(b.size() - 1).len;
+        return;
+    }
+    b.step(code, 0, 1, static_cast<std::uint32_t>(index));
+}
+
+void compileSection(ProgramBuilder& b, std::string_view t, NumberSection& sec) {
+    sec.first = static_cast<std::uint32_t>(b.size());
+    sec.empty = t.empty();
+    b.separate();
+    // The section's counts stop at its first exponent; the letters after it
+    // still write what they write.
+    bool counting = true;
+    bool afterPoint = false;
+    bool intStarted = false;
+    int placeholder = 0; // integer placeholders so far
+    int decimal = 0;     // decimal placeholders so far
+    auto startInt = [&] {
+        // The run that will also carry the digits without a placeholder.
+        if (!intStarted) b.step(numInt, 1, 0, 0);
+        intStarted = true;
+    };
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        if (std::size_t q = quotedLength(t, i)) {
+            b.literal(quotedText(t, i, q));
+            i += q - 1;
+            continue;
+        }
+        const char c = t[i];
+        if ((c == '0' || c == '#') && !afterPoint) {
+            if (counting) {
+                if (c == '0' && sec.firstIntZero < 0) sec.firstIntZero = sec.intPlaceholders;
+                ++sec.intPlaceholders;
+            }
+            startInt();
+            placeholderStep(b, sec, numInt, placeholder++);
+        } else if (c == '0' || c == '#') {
+            if (counting) {
+                ++sec.decPlaceholders;
+                if (c == '0') sec.lastDecZero = sec.decPlaceholders;
+            }
+            placeholderStep(b, sec, numFrac, decimal++);
+        } else if (c == '.') {
+            if (afterPoint) continue; // only the first one counts
+            startInt();
+            afterPoint = true;
+            b.step(numPoint);
+        } else if (c == ',') {
+            if (counting && !afterPoint) sec.thousands = true;
+        } else if (exponentAt(t, i)) {
+            if (counting) sec.scientific = true;
+            counting = false;
+            startInt();
+            const bool always = t[i + 1] == '+';
+            std::uint16_t minDigits = 0;
+            i += 2;
+            while (i < t.size() && t[i] == '0' && minDigits < 4) {
+                ++minDigits;
+                ++i;
+            }
+            --i;
+            b.step(numExponent, always ? 1 : 0, minDigits > 0 ? minDigits : 1,
+                   static_cast<unsigned char>(c));
+        } else {
+            b.literal(t.substr(i, 1));
+        }
+    }
+    sec.end = static_cast<std::uint32_t>(b.size());
+}
+
+std::shared_ptr<const NumberProgram> compileNumber(std::string_view pattern) {
+    auto p = std::make_shared<NumberProgram>();
+    std::string_view parts[3];
+    p->count = splitSections(pattern, parts);
+    ProgramBuilder b(*p);
+    for (int s = 0; s < p->count; ++s)
+        compileSection(b, parts[s], p->sections[s]);
+    b.finish();
+    return p;
+}
+
+// The program of `pattern`: the one this thread keeps, or one made into
+// `uncached` when the pattern is too long to keep.
+const std::shared_ptr<const NumberProgram>&
+numberProgram(std::string_view pattern, std::shared_ptr<const NumberProgram>& uncached) {
+    if (pattern.size() > maxCachedPattern) return uncached = compileNumber(pattern);
+    thread_local RecentPrograms<NumberProgram> recent;
+    return recent.find(
+        pattern, [](const NumberProgram&) { return true; }, [&] { return compileNumber(pattern); });
+}
+
 // Rounds `d` for the section: to its decimals, or in scientific notation to
 // its integer plus decimal placeholders.
-void roundForSection(Decimal& d, const Section& sec) {
+void roundForSection(Decimal& d, const NumberSection& sec) {
     if (sec.scientific) {
         int ints = sec.intPlaceholders > 0 ? sec.intPlaceholders : 1;
         detail::roundDigits(d, ints + sec.decPlaceholders);
@@ -371,10 +711,9 @@ void roundForSection(Decimal& d, const Section& sec) {
     }
 }
 
-void applySection(std::string& out, const Section& sec, const Decimal& d, bool minus,
-                  const FormatSettings& fs) {
-    std::string_view t = sec.text;
-    if (minus) out += '-';
+void runSection(Staging& w, const NumberProgram& p, const NumberSection& sec, const Decimal& d,
+                bool minus, const FormatSettings& fs) {
+    if (minus) w.ch('-');
 
     // The integer digits to lay out and the exponent in scientific notation.
     int exponent = 0;
@@ -390,111 +729,75 @@ void applySection(std::string& out, const Section& sec, const Decimal& d, bool m
         intLen = digits > minDigits ? digits : minDigits;
         lead = intLen - digits;
     }
-    auto intAt = [&](int k) -> char { return d.at(k - lead); };
-    int fracStart = sec.scientific ? (sec.intPlaceholders > 0 ? sec.intPlaceholders : 1) : d.exp;
-    auto fracAt = [&](int j) -> char { return d.at(fracStart + j); }; // j 0-based
+    const int fracStart = sec.scientific ? intLen : d.exp;
     int fracShown = sec.lastDecZero;
     for (int j = sec.decPlaceholders; j > fracShown; --j)
-        if (fracAt(j - 1) != '0') {
+        if (d.at(fracStart + j - 1) != '0') {
             fracShown = j;
             break;
         }
-
     const char thou = sec.thousands && !sec.scientific ? fs.thousandSeparator : '\0';
-    auto emitInt = [&](int k) {
-        out += intAt(k);
-        int left = intLen - 1 - k;
-        if (thou && left > 0 && left % 3 == 0) out += thou;
-    };
+    // Integer digit k sits at placeholder k - offset.
+    const int offset = intLen - sec.intPlaceholders;
 
-    int placeholder = 0; // integer placeholders seen
-    int offset = intLen - sec.intPlaceholders;
-    int decSeen = 0;
-    bool afterPoint = false;
-    bool intWritten = false;
-    auto writeLeadingInts = [&] {
-        // Integer digits with no placeholder of their own go before the first.
-        for (int k = 0; k < offset; ++k)
-            emitInt(k);
-        intWritten = true;
-    };
-    for (std::size_t i = 0; i < t.size(); ++i) {
-        if (std::size_t q = quotedLength(t, i)) {
-            std::size_t inner = q >= 2 && i + q <= t.size() && t[i + q - 1] == t[i] ? q - 2 : q - 1;
-            out.append(t.substr(i + 1, inner));
-            i += q - 1;
-            continue;
-        }
-        char c = t[i];
-        if ((c == '0' || c == '#') && !afterPoint) {
-            if (!intWritten) writeLeadingInts();
-            int k = placeholder + offset;
-            if (k >= 0) emitInt(k);
-            ++placeholder;
-        } else if ((c == '0' || c == '#') && afterPoint) {
-            if (decSeen < fracShown) out += fracAt(decSeen);
-            ++decSeen;
-        } else if (c == '.') {
-            if (afterPoint) continue;
-            if (!intWritten) writeLeadingInts();
-            afterPoint = true;
-            if (fracShown > 0) out += fs.decimalSeparator;
-        } else if (c == ',') {
-            // grouping flag only
-        } else if (exponentAt(t, i)) {
-            if (!intWritten) writeLeadingInts();
-            out += c;
-            bool always = t[i + 1] == '+';
-            i += 2;
-            int minDigits = 0;
-            while (i < t.size() && t[i] == '0' && minDigits < 4) {
-                ++minDigits;
-                ++i;
+    const char* text = p.text.data();
+    for (std::uint32_t s = sec.first; s < sec.end; ++s) {
+        const Step& step = p.steps[s];
+        switch (step.code) {
+        case numText:
+            w.literal(text + step.pos, step.len);
+            break;
+        case numInt: {
+            const int from = static_cast<int>(step.pos) + offset;
+            const int to = from + step.len;
+            int k = step.flag || from < 0 ? 0 : from;
+            while (k < to) {
+                // Each digit with at most one separator after it.
+                const int chunk = to - k < 16 ? to - k : 16;
+                char* o = w.reserve(2 * static_cast<std::size_t>(chunk));
+                for (const int stop = k + chunk; k < stop; ++k) {
+                    *o++ = d.at(k - lead);
+                    const int left = intLen - 1 - k;
+                    if (thou && left > 0 && left % 3 == 0) *o++ = thou;
+                }
+                w.advance(o);
             }
-            --i;
+            break;
+        }
+        case numFrac: {
+            const int to = static_cast<int>(step.pos) + step.len;
+            for (int j = static_cast<int>(step.pos); j < to && j < fracShown; ++j)
+                w.ch(d.at(fracStart + j));
+            break;
+        }
+        case numPoint:
+            if (fracShown > 0) w.ch(fs.decimalSeparator);
+            break;
+        case numExponent:
+            w.ch(static_cast<char>(step.pos));
             if (exponent < 0)
-                out += '-';
-            else if (always)
-                out += '+';
-            appendUnsigned(out, static_cast<std::uint64_t>(exponent < 0 ? -exponent : exponent),
-                           minDigits > 0 ? minDigits : 1);
-        } else {
-            out += c;
+                w.ch('-');
+            else if (step.flag)
+                w.ch('+');
+            w.unsignedNumber(static_cast<std::uint64_t>(exponent < 0 ? -exponent : exponent),
+                             step.len);
+            break;
+        default:
+            break;
         }
     }
 }
 
-} // namespace
-
-// The sections of a number pattern, each analysed at its first use.
-struct NumberSections {
-    std::string_view parts[3];
-    int count = 0;
-    Section sec[3];
-    bool ready[3] = {false, false, false};
-
-    explicit NumberSections(std::string_view pattern) { count = splitSections(pattern, parts); }
-    const Section& get(int i) {
-        if (!ready[i]) {
-            sec[i] = analyse(parts[i]);
-            ready[i] = true;
-        }
-        return sec[i];
-    }
-};
-
-namespace {
-
-void formatDecimal(std::string& out, NumberSections& ns, Decimal d, const FormatSettings& fs,
-                   double generalValue, bool haveDouble, Currency currencyValue) {
+void runNumber(std::string& out, const NumberProgram& p, Decimal d, const FormatSettings& fs,
+               double generalValue, bool haveDouble, Currency currencyValue) {
     bool negative = d.neg && !d.isZero();
     int used = 0;
     bool minus = negative;
-    if (negative && ns.count >= 2 && !ns.parts[1].empty()) {
+    if (negative && p.count >= 2 && !p.sections[1].empty) {
         used = 1;
         minus = false;
     }
-    if (ns.parts[used].empty()) {
+    if (p.sections[used].empty) {
         // No section to use: the general text of the value.
         if (haveDouble)
             appendFloatToStr(out, generalValue, fs);
@@ -502,17 +805,18 @@ void formatDecimal(std::string& out, NumberSections& ns, Decimal d, const Format
             appendCurrToStr(out, currencyValue, fs);
         return;
     }
-    const Section* sec = &ns.get(used);
+    const NumberSection* sec = &p.sections[used];
     roundForSection(d, *sec);
+    Staging w(out);
     if (d.isZero()) {
-        if (ns.count >= 3 && !ns.parts[2].empty()) {
-            applySection(out, ns.get(2), Decimal{}, false, fs);
+        if (p.count >= 3 && !p.sections[2].empty) {
+            runSection(w, p, p.sections[2], Decimal{}, false, fs);
             return;
         }
-        if (used == 1) sec = &ns.get(0);
+        if (used == 1) sec = &p.sections[0];
         minus = false;
     }
-    applySection(out, *sec, d, minus, fs);
+    runSection(w, p, *sec, d, minus, fs);
 }
 
 } // namespace
@@ -524,8 +828,9 @@ void appendFormatFloat(std::string& out, std::string_view pattern, double value,
         appendFloatToStr(out, value, fs);
         return;
     }
-    NumberSections ns(pattern);
-    formatDecimal(out, ns, detail::decimalFromDouble(value, 15), fs, value, true, Currency{});
+    std::shared_ptr<const NumberProgram> uncached;
+    runNumber(out, *numberProgram(pattern, uncached), detail::decimalFromDouble(value, 15), fs,
+              value, true, Currency{});
 }
 
 std::string formatFloat(std::string_view pattern, double value, const FormatSettings& fs) {
@@ -540,8 +845,9 @@ void appendFormatCurr(std::string& out, std::string_view pattern, Currency value
         appendCurrToStr(out, value, fs);
         return;
     }
-    NumberSections ns(pattern);
-    formatDecimal(out, ns, detail::decimalFromCurrency(value), fs, 0.0, false, value);
+    std::shared_ptr<const NumberProgram> uncached;
+    runNumber(out, *numberProgram(pattern, uncached), detail::decimalFromCurrency(value), fs, 0.0,
+              false, value);
 }
 
 std::string formatCurr(std::string_view pattern, Currency value, const FormatSettings& fs) {
@@ -551,46 +857,25 @@ std::string formatCurr(std::string_view pattern, Currency value, const FormatSet
 }
 
 NumberFormat::NumberFormat(std::string pattern) : pattern_(std::move(pattern)) {
-    parse();
-}
-
-NumberFormat::NumberFormat(const NumberFormat& other) : pattern_(other.pattern_) {
-    parse();
-}
-
-NumberFormat& NumberFormat::operator=(const NumberFormat& other) {
-    if (this != &other) {
-        pattern_ = other.pattern_;
-        parse();
-    }
-    return *this;
-}
-
-NumberFormat::~NumberFormat() = default;
-
-void NumberFormat::parse() {
-    // The sections point into pattern_, so they are made again for every copy.
-    sections_ = std::make_unique<NumberSections>(pattern_);
-    for (int i = 0; i < sections_->count; ++i)
-        sections_->get(i);
+    std::shared_ptr<const NumberProgram> uncached;
+    if (!pattern_.empty()) program_ = numberProgram(pattern_, uncached);
 }
 
 void NumberFormat::append(std::string& out, double value, const FormatSettings& fs) const {
     if (appendNonFinite(out, value)) return;
-    if (pattern_.empty()) {
+    if (!program_) {
         appendFloatToStr(out, value, fs);
         return;
     }
-    formatDecimal(out, *sections_, detail::decimalFromDouble(value, 15), fs, value, true,
-                  Currency{});
+    runNumber(out, *program_, detail::decimalFromDouble(value, 15), fs, value, true, Currency{});
 }
 
 void NumberFormat::append(std::string& out, Currency value, const FormatSettings& fs) const {
-    if (pattern_.empty()) {
+    if (!program_) {
         appendCurrToStr(out, value, fs);
         return;
     }
-    formatDecimal(out, *sections_, detail::decimalFromCurrency(value), fs, 0.0, false, value);
+    runNumber(out, *program_, detail::decimalFromCurrency(value), fs, 0.0, false, value);
 }
 
 void appendFloatToStr(std::string& out, double value, const FormatSettings& fs) {
@@ -735,7 +1020,58 @@ std::string intToStr(std::int64_t value) {
 
 // --- date-time format patterns -----------------------------------------
 
+namespace detail {
+
+struct DateProgram : Program {
+    // What the steps read of a value: decoding skips the rest.
+    bool needsDate = false;
+    bool needsTime = false;
+    bool needsDayOfWeek = false;
+    // The named patterns of the settings (shortDateFormat, longDateFormat,
+    // shortTimeFormat, longTimeFormat) that went into the program: bit i of
+    // `named` set when namedPatterns[i] did.
+    std::uint8_t named = 0;
+    std::array<std::string, 4> namedPatterns;
+};
+
+} // namespace detail
+
 namespace {
+
+using detail::DateProgram;
+
+// In groups by what they read of a value: nothing, the date, the day of the
+// week, the time of day.
+enum DateStep : std::uint8_t {
+    dateText = stepText,
+    dateSlash, // the regional date separator
+    dateColon, // the regional time separator
+    dateDay,
+    dateMonth,
+    dateYear2,
+    dateYear4,
+    dateShortMonthName,
+    dateLongMonthName,
+    dateShortDayName,
+    dateLongDayName,
+    dateChoice,         // text[pos, pos + len) before noon, the next len bytes after
+    dateSkipAtMidnight, // skip the next pos steps when the time of day is 00:00:00.000
+    dateHour,           // flag bit 1: twelve-hour clock
+    dateMinute,
+    dateSecond,
+    dateMsec, // flag: three digits
+    dateAmPm, // the regional AM/PM text
+};
+
+constexpr std::uint8_t padded = 1;
+constexpr std::uint8_t twelveHours = 2;
+
+// The patterns of the settings that pattern letters name, in the order of
+// DateProgram::namedPatterns.
+enum NamedPattern { shortDate, longDate, shortTime, longTime };
+constexpr std::string FormatSettings::*settingsPattern[] = {
+    &FormatSettings::shortDateFormat, &FormatSettings::longDateFormat,
+    &FormatSettings::shortTimeFormat, &FormatSettings::longTimeFormat};
 
 inline char lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
@@ -761,276 +1097,17 @@ bool usesTwelveHours(std::string_view p) {
     return false;
 }
 
-struct DateTimeWriter {
-    std::string& out;
-    const FormatSettings& fs;
-    DateParts date;
-    TimeParts time;
-    int dow; // 1 = Sunday
+class DateCompiler {
+public:
+    DateCompiler(DateProgram& p, const FormatSettings& fs) : p_(p), b_(p), fs_(fs) {}
 
-    void two(int v) {
-        out += static_cast<char>('0' + v / 10 % 10);
-        out += static_cast<char>('0' + v % 10);
-    }
-    void num(int v, bool padded) {
-        if (padded)
-            two(v);
-        else
-            appendUnsigned(out, static_cast<std::uint64_t>(v));
-    }
-
-    void write(std::string_view p, int depth) {
+    void compile(std::string_view p, int depth) {
         if (depth > 3) return; // a format that names itself
         const bool twelve = usesTwelveHours(p);
         bool afterHour = false;
         for (std::size_t i = 0; i < p.size();) {
             if (std::size_t q = quotedLength(p, i)) {
-                std::size_t inner = q >= 2 && p[i + q - 1] == p[i] ? q - 2 : q - 1;
-                out.append(p.substr(i + 1, inner));
-                i += q;
-                continue;
-            }
-            char c = lower(p[i]);
-            std::size_t run = 1;
-            while (i + run < p.size() && lower(p[i + run]) == c)
-                ++run;
-            switch (c) {
-            case 'c':
-                write(fs.shortDateFormat, depth + 1);
-                if (time.hour || time.minute || time.second || time.msec) {
-                    out += ' ';
-                    write(fs.longTimeFormat, depth + 1);
-                }
-                i += 1;
-                afterHour = false;
-                continue;
-            case 'd':
-                if (run > 6) run = 6;
-                if (run <= 2)
-                    num(date.day, run == 2);
-                else if (run == 3)
-                    out += fs.shortDayNames[static_cast<std::size_t>(dow - 1)];
-                else if (run == 4)
-                    out += fs.longDayNames[static_cast<std::size_t>(dow - 1)];
-                else
-                    write(run == 5 ? fs.shortDateFormat : fs.longDateFormat, depth + 1);
-                i += run;
-                afterHour = false;
-                continue;
-            case 'm':
-                if (run > 4) run = 4;
-                if (afterHour && run <= 2)
-                    num(time.minute, run == 2);
-                else if (run <= 2)
-                    num(date.month, run == 2);
-                else
-                    out += (run == 3 ? fs.shortMonthNames
-                                     : fs.longMonthNames)[static_cast<std::size_t>(date.month - 1)];
-                i += run;
-                afterHour = false;
-                continue;
-            case 'y':
-                if (run <= 2)
-                    two(date.year % 100);
-                else
-                    appendUnsigned(out, static_cast<std::uint64_t>(date.year), 4);
-                i += run;
-                afterHour = false;
-                continue;
-            case 'h': {
-                if (run > 2) run = 2;
-                int h = time.hour;
-                if (twelve) {
-                    h %= 12;
-                    if (h == 0) h = 12;
-                }
-                num(h, run == 2);
-                i += run;
-                afterHour = true;
-                continue;
-            }
-            case 'n':
-            case 's':
-                if (run > 2) run = 2;
-                num(c == 'n' ? time.minute : time.second, run == 2);
-                i += run;
-                afterHour = false;
-                continue;
-            case 'z':
-                if (run >= 3) {
-                    appendUnsigned(out, static_cast<std::uint64_t>(time.msec), 3);
-                    run = 3;
-                } else {
-                    appendUnsigned(out, static_cast<std::uint64_t>(time.msec));
-                    run = 1;
-                }
-                i += run;
-                afterHour = false;
-                continue;
-            case 't':
-                if (run > 2) run = 2;
-                write(run == 1 ? fs.shortTimeFormat : fs.longTimeFormat, depth + 1);
-                i += run;
-                afterHour = false;
-                continue;
-            case 'a': {
-                bool pm = time.hour >= 12;
-                if (startsWithNoCase(p, i, "am/pm")) {
-                    // The case of the pattern's own letters is kept.
-                    const char* src = pm ? "pm" : "am";
-                    std::size_t at = pm ? i + 3 : i;
-                    for (int k = 0; k < 2; ++k)
-                        out += p[at + k] >= 'a' ? src[k] : static_cast<char>(src[k] - 32);
-                    i += 5;
-                } else if (startsWithNoCase(p, i, "a/p")) {
-                    char l = pm ? p[i + 2] : p[i];
-                    out += l;
-                    i += 3;
-                } else if (startsWithNoCase(p, i, "ampm")) {
-                    out += pm ? fs.timePMString : fs.timeAMString;
-                    i += 4;
-                } else {
-                    out += p[i];
-                    i += 1;
-                }
-                continue;
-            }
-            case '/':
-                out += fs.dateSeparator;
-                i += 1;
-                continue;
-            case ':':
-                out += fs.timeSeparator;
-                i += 1;
-                continue;
-            default:
-                out += p[i];
-                i += 1;
-                continue;
-            }
-        }
-    }
-};
-
-} // namespace
-
-// --- date-time patterns parsed once -------------------------------------
-
-namespace {
-
-enum DateOp : std::uint8_t {
-    opText,           // text_[pos, pos + len)
-    opChoice,         // text_[pos, pos + len) before noon, the next len bytes after
-    opSkipAtMidnight, // skip the next pos ops when the time of day is 00:00:00.000
-    opDay,
-    opMonth,
-    opYear2,
-    opYear4,
-    opHour, // flag bit 1: twelve-hour clock
-    opMinute,
-    opSecond,
-    opMsec, // flag: three digits
-    opShortDayName,
-    opLongDayName,
-    opShortMonthName,
-    opLongMonthName,
-    opAmPm, // the regional AM/PM text
-    opDateSeparator,
-    opTimeSeparator,
-};
-
-constexpr std::uint8_t padded = 1;
-constexpr std::uint8_t twelveHours = 2;
-
-// Builds the text in a small stack buffer and hands it to the string in few
-// appends: per-character appends cost more than the conversion itself.
-class Staging {
-public:
-    explicit Staging(std::string& out) : out_(out) {}
-    ~Staging() { flush(); }
-    Staging(const Staging&) = delete;
-    Staging& operator=(const Staging&) = delete;
-
-    void text(const char* s, std::size_t n) {
-        if (n > 32) {
-            flush();
-            out_.append(s, n);
-            return;
-        }
-        room(n);
-        std::memcpy(p_, s, n);
-        p_ += n;
-    }
-    void text(const std::string& s) { text(s.data(), s.size()); }
-    void ch(char c) {
-        room(1);
-        *p_++ = c;
-    }
-    void two(int v) {
-        room(2);
-        p_[0] = static_cast<char>('0' + v / 10 % 10);
-        p_[1] = static_cast<char>('0' + v % 10);
-        p_ += 2;
-    }
-    // 0..9999 without leading zeros, or padded to `width` (at most 4).
-    void number(int v, int width) {
-        room(4);
-        const auto u = static_cast<std::size_t>(v);
-        if (u < 100) {
-            if (u >= 10 || width >= 2) {
-                if (width >= 3) fill(width - 2);
-                std::memcpy(p_, &digitPairs[u * 2], 2);
-                p_ += 2;
-            } else {
-                *p_++ = static_cast<char>('0' + u);
-            }
-            return;
-        }
-        if (u < 1000) {
-            if (width >= 4) *p_++ = '0';
-            *p_++ = static_cast<char>('0' + u / 100);
-        } else {
-            std::memcpy(p_, &digitPairs[u / 100 % 100 * 2], 2);
-            p_ += 2;
-        }
-        std::memcpy(p_, &digitPairs[u % 100 * 2], 2);
-        p_ += 2;
-    }
-
-private:
-    void fill(int zeros) {
-        while (zeros-- > 0)
-            *p_++ = '0';
-    }
-    void room(std::size_t n) {
-        if (static_cast<std::size_t>(buf_ + sizeof buf_ - p_) < n) flush();
-    }
-    void flush() {
-        out_.append(buf_, static_cast<std::size_t>(p_ - buf_));
-        p_ = buf_;
-    }
-
-    std::string& out_;
-    char buf_[64];
-    char* p_ = buf_;
-};
-
-} // namespace
-
-// Walks a pattern exactly as DateTimeWriter::write does, recording what to
-// write instead of writing it.
-class DateTimeFormat::Compiler {
-public:
-    Compiler(DateTimeFormat& f, const FormatSettings& fs) : f_(f), fs_(fs) {}
-
-    void compile(std::string_view p, int depth) {
-        if (depth > 3) return;
-        const bool twelve = usesTwelveHours(p);
-        bool afterHour = false;
-        for (std::size_t i = 0; i < p.size();) {
-            if (std::size_t q = quotedLength(p, i)) {
-                std::size_t inner = q >= 2 && p[i + q - 1] == p[i] ? q - 2 : q - 1;
-                literal(p.substr(i + 1, inner));
+                b_.literal(quotedText(p, i, q));
                 i += q;
                 continue;
             }
@@ -1040,13 +1117,13 @@ public:
                 ++run;
             switch (c) {
             case 'c': {
-                compile(fs_.shortDateFormat, depth + 1);
-                const std::size_t skip = f_.ops_.size();
-                push(opSkipAtMidnight);
-                literal(" ");
-                compile(fs_.longTimeFormat, depth + 1);
-                f_.ops_[skip].pos = static_cast<std::uint32_t>(f_.ops_.size() - skip - 1);
-                mergeable_ = false;
+                named(shortDate, depth);
+                const std::size_t skip = b_.size();
+                put(dateSkipAtMidnight);
+                b_.literal(" ");
+                named(longTime, depth);
+                b_.at(skip).pos = static_cast<std::uint32_t>(b_.size() - skip - 1);
+                b_.separate();
                 i += 1;
                 afterHour = false;
                 continue;
@@ -1054,12 +1131,11 @@ public:
             case 'd':
                 if (run > 6) run = 6;
                 if (run <= 2) {
-                    push(opDay, run == 2 ? padded : 0);
+                    put(dateDay, run == 2 ? padded : 0);
                 } else if (run == 3 || run == 4) {
-                    push(run == 3 ? opShortDayName : opLongDayName);
-                    f_.needsDayOfWeek_ = true;
+                    put(run == 3 ? dateShortDayName : dateLongDayName);
                 } else {
-                    compile(run == 5 ? fs_.shortDateFormat : fs_.longDateFormat, depth + 1);
+                    named(run == 5 ? shortDate : longDate, depth);
                 }
                 i += run;
                 afterHour = false;
@@ -1067,47 +1143,48 @@ public:
             case 'm':
                 if (run > 4) run = 4;
                 if (afterHour && run <= 2)
-                    push(opMinute, run == 2 ? padded : 0);
+                    put(dateMinute, run == 2 ? padded : 0);
                 else if (run <= 2)
-                    push(opMonth, run == 2 ? padded : 0);
+                    put(dateMonth, run == 2 ? padded : 0);
                 else
-                    push(run == 3 ? opShortMonthName : opLongMonthName);
+                    put(run == 3 ? dateShortMonthName : dateLongMonthName);
                 i += run;
                 afterHour = false;
                 continue;
             case 'y':
-                push(run <= 2 ? opYear2 : opYear4);
+                put(run <= 2 ? dateYear2 : dateYear4);
                 i += run;
                 afterHour = false;
                 continue;
             case 'h':
                 if (run > 2) run = 2;
-                push(opHour, static_cast<std::uint8_t>((run == 2 ? padded : 0) |
-                                                       (twelve ? twelveHours : 0)));
+                put(dateHour, static_cast<std::uint8_t>((run == 2 ? padded : 0) |
+                                                        (twelve ? twelveHours : 0)));
                 i += run;
                 afterHour = true;
                 continue;
             case 'n':
             case 's':
                 if (run > 2) run = 2;
-                push(c == 'n' ? opMinute : opSecond, run == 2 ? padded : 0);
+                put(c == 'n' ? dateMinute : dateSecond, run == 2 ? padded : 0);
                 i += run;
                 afterHour = false;
                 continue;
             case 'z':
                 run = run >= 3 ? 3 : 1;
-                push(opMsec, run == 3 ? padded : 0);
+                put(dateMsec, run == 3 ? padded : 0);
                 i += run;
                 afterHour = false;
                 continue;
             case 't':
                 if (run > 2) run = 2;
-                compile(run == 1 ? fs_.shortTimeFormat : fs_.longTimeFormat, depth + 1);
+                named(run == 1 ? shortTime : longTime, depth);
                 i += run;
                 afterHour = false;
                 continue;
             case 'a':
                 if (startsWithNoCase(p, i, "am/pm")) {
+                    // The case of the pattern's own letters is kept.
                     char am[2], pm[2];
                     for (int k = 0; k < 2; ++k) {
                         am[k] = p[i + k] >= 'a' ? "am"[k] : static_cast<char>("am"[k] - 32);
@@ -1119,146 +1196,181 @@ public:
                     choice(p.substr(i, 1), p.substr(i + 2, 1));
                     i += 3;
                 } else if (startsWithNoCase(p, i, "ampm")) {
-                    push(opAmPm);
+                    put(dateAmPm);
                     i += 4;
                 } else {
-                    literal(p.substr(i, 1));
+                    b_.literal(p.substr(i, 1));
                     i += 1;
                 }
                 continue;
             case '/':
-                push(opDateSeparator);
+                put(dateSlash);
                 i += 1;
                 continue;
             case ':':
-                push(opTimeSeparator);
+                put(dateColon);
                 i += 1;
                 continue;
             default:
-                literal(p.substr(i, 1));
+                b_.literal(p.substr(i, 1));
                 i += 1;
                 continue;
             }
         }
     }
 
+    void finish() { b_.finish(); }
+
 private:
-    void push(DateOp code, std::uint8_t flag = 0) {
-        f_.ops_.push_back(Op{code, flag, 0, 0});
-        mergeable_ = false;
+    void put(DateStep code, std::uint8_t flag = 0) {
+        p_.needsDate |= code >= dateDay && code <= dateLongMonthName;
+        p_.needsDayOfWeek |= code == dateShortDayName || code == dateLongDayName;
+        p_.needsTime |= code >= dateChoice;
+        b_.step(code, flag);
     }
-    void literal(std::string_view t) {
-        if (t.empty()) return;
-        if (mergeable_ && f_.ops_.back().len + t.size() <= 0xffff) {
-            f_.text_.append(t);
-            f_.ops_.back().len = static_cast<std::uint16_t>(f_.ops_.back().len + t.size());
-            return;
-        }
-        addText(opText, t, t.size());
-        mergeable_ = true;
+    void choice(std::string_view beforeNoon, std::string_view afterNoon) {
+        p_.needsTime = true;
+        b_.pair(dateChoice, beforeNoon, afterNoon);
     }
-    void choice(std::string_view before, std::string_view after) {
-        addText(opChoice, std::string(before).append(after), before.size());
-        mergeable_ = false;
-    }
-    void addText(DateOp code, std::string_view t, std::size_t len) {
-        std::size_t pos = f_.text_.size();
-        f_.text_.append(t);
-        std::size_t n = len;
-        while (n > 0xffff) { // a literal longer than an op can hold
-            f_.ops_.push_back(Op{code, 0, 0xffff, static_cast<std::uint32_t>(pos)});
-            pos += 0xffff;
-            n -= 0xffff;
-        }
-        f_.ops_.push_back(
-            Op{code, 0, static_cast<std::uint16_t>(n), static_cast<std::uint32_t>(pos)});
+    // One of the settings' patterns, in place of the letters naming it.
+    void named(NamedPattern which, int depth) {
+        const std::string& pattern = fs_.*settingsPattern[which];
+        p_.named |= static_cast<std::uint8_t>(1u << which);
+        p_.namedPatterns[which] = pattern;
+        compile(pattern, depth + 1);
     }
 
-    DateTimeFormat& f_;
+    DateProgram& p_;
+    ProgramBuilder b_;
     const FormatSettings& fs_;
-    bool mergeable_ = false;
 };
 
-DateTimeFormat::DateTimeFormat(std::string_view pattern, const FormatSettings& fs) {
-    Compiler(*this, fs).compile(pattern.empty() ? std::string_view("c") : pattern, 0);
+std::shared_ptr<const DateProgram> compileDate(std::string_view pattern, const FormatSettings& fs) {
+    auto p = std::make_shared<DateProgram>();
+    DateCompiler compiler(*p, fs);
+    compiler.compile(pattern.empty() ? std::string_view("c") : pattern, 0);
+    compiler.finish();
+    return p;
 }
 
-void DateTimeFormat::append(std::string& out, TDateTime value, const FormatSettings& fs) const {
-    if (ops_.empty() || !isValidDateTime(value)) return;
+// Whether `p` was compiled with the named patterns that `fs` holds now.
+bool compiledWith(const DateProgram& p, const FormatSettings& fs) {
+    if (!p.named) [[likely]]
+        return true;
+    for (int which = shortDate; which <= longTime; ++which)
+        if (((p.named >> which) & 1) && p.namedPatterns[which] != fs.*settingsPattern[which])
+            return false;
+    return true;
+}
+
+// The program of `pattern` with the named patterns of `fs`: the one this
+// thread keeps, or one made into `uncached` when the pattern is too long to
+// keep.
+const std::shared_ptr<const DateProgram>&
+dateProgram(std::string_view pattern, const FormatSettings& fs,
+            std::shared_ptr<const DateProgram>& uncached) {
+    if (pattern.size() > maxCachedPattern) return uncached = compileDate(pattern, fs);
+    thread_local RecentPrograms<DateProgram> recent;
+    return recent.find(
+        pattern, [&](const DateProgram& p) { return compiledWith(p, fs); },
+        [&] { return compileDate(pattern, fs); });
+}
+
+// Inlined into its two callers: for short patterns the call is a
+// noticeable share of the work.
+[[gnu::always_inline]] inline void runDate(std::string& out, const DateProgram& p, TDateTime value,
+                                           const FormatSettings& fs) {
+    if (!isValidDateTime(value)) return;
     DateParts date;
     TimeParts time;
-    decodeDateTime(value, date, time);
-    const int dow = needsDayOfWeek_ ? dayOfWeek(value) : 1;
-    const char* text = text_.data();
+    if (p.needsDate && p.needsTime)
+        decodeDateTime(value, date, time);
+    else if (p.needsDate)
+        date = decodeDate(value);
+    else if (p.needsTime)
+        time = decodeTime(value);
+    const int dow = p.needsDayOfWeek ? dayOfWeek(value) : 1;
+    const char* text = p.text.data();
     Staging w(out);
-    const std::size_t count = ops_.size();
+    const std::size_t count = p.steps.size();
     for (std::size_t k = 0; k < count; ++k) {
-        const Op& op = ops_[k];
-        switch (op.code) {
-        case opText:
-            w.text(text + op.pos, op.len);
+        const Step& step = p.steps[k];
+        switch (step.code) {
+        case dateText:
+            w.literal(text + step.pos, step.len);
             break;
-        case opChoice:
-            w.text(text + op.pos + (time.hour >= 12 ? op.len : 0), op.len);
+        case dateChoice:
+            w.literal(text + step.pos + (time.hour >= 12 ? step.len : 0), step.len);
             break;
-        case opSkipAtMidnight:
-            if (!(time.hour || time.minute || time.second || time.msec)) k += op.pos;
+        case dateSkipAtMidnight:
+            if (!(time.hour || time.minute || time.second || time.msec)) k += step.pos;
             break;
-        case opDay:
-            w.number(date.day, op.flag ? 2 : 1);
+        case dateDay:
+            w.number(date.day, step.flag ? 2 : 1);
             break;
-        case opMonth:
-            w.number(date.month, op.flag ? 2 : 1);
+        case dateMonth:
+            w.number(date.month, step.flag ? 2 : 1);
             break;
-        case opYear2:
+        case dateYear2:
             w.two(date.year % 100);
             break;
-        case opYear4:
+        case dateYear4:
             w.number(date.year, 4);
             break;
-        case opHour: {
+        case dateHour: {
             int h = time.hour;
-            if (op.flag & twelveHours) {
+            if (step.flag & twelveHours) {
                 h %= 12;
                 if (h == 0) h = 12;
             }
-            w.number(h, op.flag & padded ? 2 : 1);
+            w.number(h, step.flag & padded ? 2 : 1);
             break;
         }
-        case opMinute:
-            w.number(time.minute, op.flag ? 2 : 1);
+        case dateMinute:
+            w.number(time.minute, step.flag ? 2 : 1);
             break;
-        case opSecond:
-            w.number(time.second, op.flag ? 2 : 1);
+        case dateSecond:
+            w.number(time.second, step.flag ? 2 : 1);
             break;
-        case opMsec:
-            w.number(time.msec, op.flag ? 3 : 1);
+        case dateMsec:
+            w.number(time.msec, step.flag ? 3 : 1);
             break;
-        case opShortDayName:
+        case dateShortDayName:
             w.text(fs.shortDayNames[static_cast<std::size_t>(dow - 1)]);
             break;
-        case opLongDayName:
+        case dateLongDayName:
             w.text(fs.longDayNames[static_cast<std::size_t>(dow - 1)]);
             break;
-        case opShortMonthName:
+        case dateShortMonthName:
             w.text(fs.shortMonthNames[static_cast<std::size_t>(date.month - 1)]);
             break;
-        case opLongMonthName:
+        case dateLongMonthName:
             w.text(fs.longMonthNames[static_cast<std::size_t>(date.month - 1)]);
             break;
-        case opAmPm:
+        case dateAmPm:
             w.text(time.hour >= 12 ? fs.timePMString : fs.timeAMString);
             break;
-        case opDateSeparator:
+        case dateSlash:
             w.ch(fs.dateSeparator);
             break;
-        case opTimeSeparator:
+        case dateColon:
             w.ch(fs.timeSeparator);
             break;
         default:
             break;
         }
     }
+}
+
+} // namespace
+
+DateTimeFormat::DateTimeFormat(std::string_view pattern, const FormatSettings& fs) {
+    std::shared_ptr<const DateProgram> uncached;
+    program_ = dateProgram(pattern, fs, uncached);
+}
+
+void DateTimeFormat::append(std::string& out, TDateTime value, const FormatSettings& fs) const {
+    if (program_) runDate(out, *program_, value, fs);
 }
 
 std::string DateTimeFormat::format(TDateTime value, const FormatSettings& fs) const {
@@ -1269,10 +1381,8 @@ std::string DateTimeFormat::format(TDateTime value, const FormatSettings& fs) co
 
 void appendFormatDateTime(std::string& out, std::string_view pattern, TDateTime value,
                           const FormatSettings& fs) {
-    if (!isValidDateTime(value)) return;
-    DateTimeWriter w{out, fs, {}, {}, dayOfWeek(value)};
-    decodeDateTime(value, w.date, w.time);
-    w.write(pattern.empty() ? std::string_view("c") : pattern, 0);
+    std::shared_ptr<const DateProgram> uncached;
+    runDate(out, *dateProgram(pattern, fs, uncached), value, fs);
 }
 
 std::string formatDateTime(std::string_view pattern, TDateTime value, const FormatSettings& fs) {

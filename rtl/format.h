@@ -4,6 +4,11 @@
 // form (append...) that writes into a caller's buffer, for per-cell use
 // without allocations, and a returning form. All take the regional settings
 // explicitly, defaulting to the current set.
+//
+// A pattern is compiled once into a small program of steps and run for each
+// value. NumberFormat and DateTimeFormat hold the program of one pattern;
+// the routines taking a pattern keep the programs of the last few patterns
+// each thread used, so passing the same pattern again costs a lookup.
 #include "rtl/currency.h"
 #include "rtl/datetime.h"
 #include "rtl/settings.h"
@@ -12,7 +17,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace rtl {
 
@@ -47,17 +51,18 @@ void appendFormatCurr(std::string& out, std::string_view pattern, Currency value
 std::string formatCurr(std::string_view pattern, Currency value,
                        const FormatSettings& fs = formatSettings());
 
-struct NumberSections;
+namespace detail {
+struct NumberProgram;
+struct DateProgram;
+} // namespace detail
 
-/// A number pattern split and analysed once, for writing many values alike:
-/// gives exactly the text of appendFormatFloat / appendFormatCurr with the
-/// same pattern. Separators are read from the settings given at each call.
+/// A number pattern compiled once, for writing many values alike: gives
+/// exactly the text of appendFormatFloat / appendFormatCurr with the same
+/// pattern. Separators are read from the settings given at each call.
+/// Copies share the compiled program.
 class NumberFormat {
 public:
     explicit NumberFormat(std::string pattern = "");
-    NumberFormat(const NumberFormat& other);
-    NumberFormat& operator=(const NumberFormat& other);
-    ~NumberFormat();
 
     const std::string& pattern() const { return pattern_; }
     void append(std::string& out, double value, const FormatSettings& fs = formatSettings()) const;
@@ -65,9 +70,8 @@ public:
                 const FormatSettings& fs = formatSettings()) const;
 
 private:
-    void parse();
     std::string pattern_;
-    std::unique_ptr<NumberSections> sections_;
+    std::shared_ptr<const detail::NumberProgram> program_; // null for the empty pattern
 };
 
 /// General float text: the shortest text of at most 15 significant digits,
@@ -123,12 +127,13 @@ void appendFormatDateTime(std::string& out, std::string_view pattern, TDateTime 
 std::string formatDateTime(std::string_view pattern, TDateTime value,
                            const FormatSettings& fs = formatSettings());
 
-/// A date-time pattern parsed once, for writing many values alike (a grid
+/// A date-time pattern compiled once, for writing many values alike (a grid
 /// column, an exported field): gives exactly the text of
 /// appendFormatDateTime with the same pattern and settings. The patterns it
 /// names (c, ddddd, dddddd, t, tt) are taken from the settings given to the
 /// constructor; separators, names and AM/PM texts are read from the settings
-/// given at each call. A default-constructed format writes nothing.
+/// given at each call. A default-constructed format writes nothing. Copies
+/// share the compiled program.
 class DateTimeFormat {
 public:
     DateTimeFormat() = default;
@@ -139,16 +144,7 @@ public:
     std::string format(TDateTime value, const FormatSettings& fs = formatSettings()) const;
 
 private:
-    struct Op {
-        std::uint8_t code;
-        std::uint8_t flag;
-        std::uint16_t len; // literal length
-        std::uint32_t pos; // literal start in text_, or ops to skip
-    };
-    class Compiler;
-    std::vector<Op> ops_;
-    std::string text_; // the literal texts the ops point into
-    bool needsDayOfWeek_ = false;
+    std::shared_ptr<const detail::DateProgram> program_;
 };
 
 /// The regional short date.
