@@ -1,9 +1,8 @@
 #include "filter/TrocaTermo.h"
 
-#include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <utility>
-#include <vector>
 
 const std::array<Termo, 17> termos = {{
     {" E ", " AND "},
@@ -60,11 +59,11 @@ Citacao passa(Citacao c, char ch) {
 
 std::string TrocaTermo(std::string texto, const std::string& termo, const std::string& troca) {
     if (termo.empty()) return texto;
-    // One mark per character of `texto`: true for the characters put there by
+    // One mark per character of `texto`, set for the characters put there by
     // a replacement. A match made only of such characters is left alone, so
     // each replacement consumes at least one character of the text as given
     // and the scan ends whatever `termo` and `troca` are.
-    std::vector<bool> inserido(texto.size(), false);
+    std::string inserido(texto.size(), '\0');
     std::ptrdiff_t i = 0;
     // The quote state of the characters before position i.
     Citacao citacao = Citacao::fora;
@@ -76,17 +75,14 @@ std::string TrocaTermo(std::string texto, const std::string& termo, const std::s
             if (i - 1 >= 0) citacao = passa(citacao, texto[static_cast<std::size_t>(i - 1)]);
     };
     auto soInserido = [&](std::ptrdiff_t de) {
-        const auto inicio = inserido.begin() + de;
-        return std::find(inicio, inicio + static_cast<std::ptrdiff_t>(termo.size()), false) ==
-               inicio + static_cast<std::ptrdiff_t>(termo.size());
+        const char* inicio = inserido.data() + de;
+        return std::memchr(inicio, '\0', termo.size()) == nullptr;
     };
 
     while (i <= static_cast<std::ptrdiff_t>(texto.size())) {
         if (citacao == Citacao::fora && coincide(texto, i, termo) && !soInserido(i)) {
             texto.replace(static_cast<std::size_t>(i), termo.size(), troca);
-            const auto de = inserido.begin() + i;
-            inserido.erase(de, de + static_cast<std::ptrdiff_t>(termo.size()));
-            inserido.insert(inserido.begin() + i, troca.size(), true);
+            inserido.replace(static_cast<std::size_t>(i), termo.size(), troca.size(), '\1');
             // The state before i is unchanged: only text from i on was edited.
             moverPara(troca == " LIKE " ? i + 4 : i - 1);
         } else {
