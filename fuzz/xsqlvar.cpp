@@ -92,8 +92,8 @@ void readAll(TFbXSQLVAR& v) {
     runs(kInvalid, [&] { (void)v.AsQuad(); });
 }
 
-// The types, as described, of the entries that a writer on `v` writes: every
-// entry named like it, or `v` alone when it has no name.
+// What the entries that a writer on `v` writes were described as: every
+// entry named like `v`, or `v` alone when it has no name.
 struct Written {
     bool boolean = false;
     bool blob = false;
