@@ -1,6 +1,7 @@
 #include "filter/TrocaTermo.h"
 
 #include <cstddef>
+#include <cstring>
 #include <utility>
 
 const std::array<Termo, 17> termos = {{
@@ -37,32 +38,52 @@ bool coincide(const std::string& texto, std::ptrdiff_t i, const std::string& ter
     return true;
 }
 
+// Where the scan stands with respect to quotes. A literal ('...') is the
+// user's data; a quoted name ("...") is a column and, in dialect 1, a
+// literal too. Inside one, the other kind of quote is an ordinary character.
+enum class Citacao { fora, literal, nome };
+
+// Passing one character over the scan position, in either direction: each
+// quote character swaps "outside" with its own kind and leaves the other kind
+// alone, so the step is its own inverse and moving back one character undoes
+// moving forward over it. A doubled quote inside ('' or "") toggles twice.
+Citacao passa(Citacao c, char ch) {
+    if (ch == '\'' && c != Citacao::nome)
+        return c == Citacao::fora ? Citacao::literal : Citacao::fora;
+    if (ch == '"' && c != Citacao::literal)
+        return c == Citacao::fora ? Citacao::nome : Citacao::fora;
+    return c;
+}
+
 } // namespace
 
 std::string TrocaTermo(std::string texto, const std::string& termo, const std::string& troca) {
     if (termo.empty()) return texto;
+    // One mark per character of `texto`, set for the characters put there by
+    // a replacement. A match made only of such characters is left alone, so
+    // each replacement consumes at least one character of the text as given
+    // and the scan ends whatever `termo` and `troca` are.
+    std::string inserido(texto.size(), '\0');
     std::ptrdiff_t i = 0;
-    // Parity of the quotes before position i: odd means i lies inside a literal.
-    bool dentroLiteral = false;
-    // End of the text inserted by the last replacement; a new occurrence must
-    // reach past it, so every replacement consumes untouched text.
-    std::ptrdiff_t fimTroca = 0;
+    // The quote state of the characters before position i.
+    Citacao citacao = Citacao::fora;
 
     auto moverPara = [&](std::ptrdiff_t j) {
-        std::ptrdiff_t de = i < j ? i : j;
-        std::ptrdiff_t ate = i < j ? j : i;
-        if (de < 0) de = 0;
-        for (std::ptrdiff_t k = de; k < ate; ++k)
-            if (texto[static_cast<std::size_t>(k)] == '\'') dentroLiteral = !dentroLiteral;
-        i = j;
+        for (; i < j; ++i)
+            if (i >= 0) citacao = passa(citacao, texto[static_cast<std::size_t>(i)]);
+        for (; i > j; --i)
+            if (i - 1 >= 0) citacao = passa(citacao, texto[static_cast<std::size_t>(i - 1)]);
+    };
+    auto soInserido = [&](std::ptrdiff_t de) {
+        const char* inicio = inserido.data() + de;
+        return std::memchr(inicio, '\0', termo.size()) == nullptr;
     };
 
-    const auto tamTermo = static_cast<std::ptrdiff_t>(termo.size());
     while (i <= static_cast<std::ptrdiff_t>(texto.size())) {
-        if (!dentroLiteral && i + tamTermo > fimTroca && coincide(texto, i, termo)) {
+        if (citacao == Citacao::fora && coincide(texto, i, termo) && !soInserido(i)) {
             texto.replace(static_cast<std::size_t>(i), termo.size(), troca);
-            fimTroca = i + static_cast<std::ptrdiff_t>(troca.size());
-            // The parity before i is unchanged: only text from i on was edited.
+            inserido.replace(static_cast<std::size_t>(i), termo.size(), troca.size(), '\1');
+            // The state before i is unchanged: only text from i on was edited.
             moverPara(troca == " LIKE " ? i + 4 : i - 1);
         } else {
             moverPara(i + 1);

@@ -25,9 +25,12 @@ extern const std::array<Termo, 17> termos;
 /// "A E E B" gives "A AND AND B".
 ///
 /// Text inside single-quoted literals ('...', with '' standing for a quote)
-/// is never replaced. An occurrence lying wholly inside text inserted by an
-/// earlier replacement is not replaced either, which keeps the scan finite
-/// whatever `termo` and `troca` are. An empty `termo` leaves the text as it is.
+/// and inside double-quoted names ("...", with "" standing for a quote) is
+/// never replaced; inside either, the other kind of quote is an ordinary
+/// character. An occurrence made only of characters inserted by earlier
+/// replacements is not replaced either, which keeps the scan finite whatever
+/// `termo` and `troca` are; one that also takes in a character of the text as
+/// given is. An empty `termo` leaves the text as it is.
 std::string TrocaTermo(std::string texto, const std::string& termo, const std::string& troca);
 
 /// Passes `sentenca` through TrocaTermo once per row of `termos`, in order,

@@ -32,14 +32,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     check(sentenca.size() <= texto.size() * 15 * termos.size() + texto.size(),
           "translation grew without bound");
 
+    // Between quotes of either kind the text is the user's and stays as typed.
+    if (texto.find_first_of("'\"") == std::string::npos) {
+        for (const char* aspa : {"'", "\""}) {
+            const std::string citado = aspa + texto + aspa;
+            check(TraduzSentenca(citado) == citado, "a word replaced between quotes");
+        }
+    }
+
     const std::string trocado = TrocaTermo(texto, termo, troca);
     if (termo.empty()) check(trocado == texto, "an empty word changed the text");
-    // Every replacement consumes at least one character never touched before.
+    // Every replacement consumes at least one character of the text as given.
     const size_t growth = troca.size() > termo.size() ? troca.size() - termo.size() : 0;
     check(trocado.size() <= texto.size() + texto.size() * growth, "replacement grew without bound");
-    // A text without a single quote, without the word and without any of
-    // its upper-case forms stays as it is.
-    if (!termo.empty() && texto.find('\'') == std::string::npos) {
+    // A text without the word and without any of its upper-case forms stays
+    // as it is.
+    if (!termo.empty()) {
         std::string upper = texto;
         for (char& c : upper)
             if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');

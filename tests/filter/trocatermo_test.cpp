@@ -70,7 +70,16 @@ INSTANTIATE_TEST_SUITE_P(
         Caso{"NOME = '' E ID = 1", "NOME = '' AND ID = 1"},
         // An unclosed quote keeps the rest of the sentence as typed.
         Caso{"NOME = 'A E B", "NOME = 'A E B"},
-        Caso{"X = 1 E NOME = 'A E B", "X = 1 AND NOME = 'A E B"}));
+        Caso{"X = 1 E NOME = 'A E B", "X = 1 AND NOME = 'A E B"},
+        // Names in double quotes are names: an apostrophe in one opens no
+        // literal, and words in one stay; inside a literal a double quote is
+        // just a character.
+        Caso{"\"A'B\" = 1 E C = 2", "\"A'B\" = 1 AND C = 2"},
+        Caso{"\"NOME E DATA\" COM 'A%' OU \"D_HJ \" = 1",
+             "\"NOME E DATA\" LIKE 'A%' OR \"D_HJ \" = 1"},
+        Caso{"\"A\"\" E \" = 1 E B = 2", "\"A\"\" E \" = 1 AND B = 2"},
+        Caso{"NOME = 'D\"AVILA E FILHOS' OU X = 1", "NOME = 'D\"AVILA E FILHOS' OR X = 1"},
+        Caso{"X = 1 E \"A E B", "X = 1 AND \"A E B"}));
 
 TEST(TrocaTermo, ReplacesEveryOccurrenceFromLeftToRight) {
     EXPECT_EQ(TrocaTermo("A E B E C", " E ", " AND "), "A AND B AND C");
@@ -92,6 +101,34 @@ TEST(TrocaTermo, EndsEvenWhenTheReplacementHoldsTheWord) {
     EXPECT_EQ(TrocaTermo("xAx", "A", "BA"), "xBAx");
     EXPECT_EQ(TrocaTermo(" E  E ", " E ", " E E "), " E E  E E ");
 }
+
+struct Troca {
+    const char* texto;
+    const char* termo;
+    const char* troca;
+    const char* resultado;
+};
+
+void PrintTo(const Troca& c, std::ostream* os) {
+    *os << "TrocaTermo(\"" << c.texto << "\", \"" << c.termo << "\", \"" << c.troca << "\")";
+}
+
+class UmaTroca : public ::testing::TestWithParam<Troca> {};
+
+TEST_P(UmaTroca, RescansFromTheCharacterBeforeEachReplacement) {
+    const Troca& c = GetParam();
+    EXPECT_EQ(TrocaTermo(c.texto, c.termo, c.troca), c.resultado);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tabela, UmaTroca,
+                         ::testing::Values(
+                             // An occurrence that starts before the inserted text and ends in it.
+                             Troca{"XAAB", "AB", "B", "XB"}, Troca{"AAAB", "AB", "B", "B"},
+                             Troca{"XAB AB", "AB", "B", "XB B"}, Troca{"AAA", "AA", "A", "A"},
+                             Troca{"A E E B", " E ", " AND ", "A AND AND B"},
+                             // One made only of inserted text is left, so the scan ends.
+                             Troca{"AB", "AB", "AB", "AB"}, Troca{"AB", "AB", "XABY", "XABY"},
+                             Troca{"AAB", "AB", "AAB", "AAAB"}, Troca{"AA", "A", "A", "AA"}));
 
 TEST(TrocaTermo, QuotesInTheReplacementCountFromThenOn) {
     // The inserted quote opens a literal that protects the rest.
