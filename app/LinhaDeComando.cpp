@@ -110,11 +110,11 @@ std::optional<int> respondeSemJanela(int argc, char** argv) {
     // "-platform offscreen" reads as one option named "platform".
     p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const bool entendido = p.parse(QCoreApplication::arguments());
-    if (entendido && p.isSet(o.ajuda)) {
+    if (p.isSet(o.ajuda)) {
         std::fputs(p.helpText().toLocal8Bit().constData(), stdout);
         return 0;
     }
-    if (entendido && p.isSet(o.versao)) {
+    if (p.isSet(o.versao)) {
         std::printf("brivane %s\n", versao().toLocal8Bit().constData());
         return 0;
     }

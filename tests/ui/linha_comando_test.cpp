@@ -29,6 +29,7 @@ TEST(LinhaDeComando, HelpVersionAndMistakesAnswerWithoutADisplay) {
     } casos[] = {
         {{"--version"}, 0, "brivane " BRIVANE_VERSAO_ESPERADA "\n"},
         {{"-v"}, 0, "brivane " BRIVANE_VERSAO_ESPERADA "\n"},
+        {{"-platform", "offscreen", "--version"}, 0, "brivane " BRIVANE_VERSAO_ESPERADA "\n"},
         {{"--help"}, 0, "Uso: brivane [opções] [arquivo]"},
         {{"-h"}, 0, "Mostra a versão do programa e sai."},
         {{"--help"}, 0, "\"Arquivo de trabalho\""},
