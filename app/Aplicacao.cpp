@@ -15,6 +15,10 @@ QString tituloAplicacao() {
     return QStringLiteral("Brivane - Replicação de registros Firebird & Interbase");
 }
 
+QString versao() {
+    return QStringLiteral(BRIVANE_VERSAO);
+}
+
 std::string mensagemDe(std::exception_ptr e) {
     try {
         std::rethrow_exception(e);
@@ -57,6 +61,7 @@ void preparaAmbiente() {
 
 TAplicacao::TAplicacao(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("brivane"));
+    setApplicationVersion(versao());
     // Qt's own texts (file dialogs, standard buttons) in Portuguese too,
     // when the translations are installed.
     auto* traducao = new QTranslator(this);

@@ -16,6 +16,10 @@ namespace app {
 /// "Brivane - Replicação de registros Firebird & Interbase".
 QString tituloAplicacao();
 
+/// The program's version as the build names it ("1.0.0"), shown in the
+/// status bar and by --version.
+QString versao();
+
 /// Latin-1 bytes for the layers below; characters outside Latin-1 become '?'.
 inline std::string latin1(const QString& s) {
     return s.toLatin1().toStdString();

@@ -257,7 +257,7 @@ TFPrincipal::TFPrincipal(QWidget* parent) : QWidget(parent) {
     sb1->setFont(fonte(11));
     sb1->addPanel(300, Qt::AlignLeft, kSemTabela);
     sb1->addPanel(150, Qt::AlignLeft, kDesconectado);
-    sb1->addPanel(10, Qt::AlignHCenter, QStringLiteral("Versão 1.0"));
+    sb1->addPanel(10, Qt::AlignHCenter, QStringLiteral("Versão ") + app::versao());
 
     // Only the edits, the combo and the grid take the focus, in this order.
     for (QWidget* w : std::initializer_list<QWidget*>{ed1, ed2, ed3, cb1, ed4, dbGrid})

@@ -11,6 +11,7 @@ packages=(
   libgtest-dev
   xvfb xauth fonts-liberation
   unzip
+  dpkg-dev desktop-file-utils appstream lintian librsvg2-bin # the package and its checks
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Starts the program under a virtual X server, lets it connect to the demo
-# database and open a table, and saves a picture of one of its windows.
+# Starts the program's main window under a virtual X server through the
+# screenshot tool, which connects to the demo database, opens a table and
+# saves a picture of one of its windows.
 #   scripts/screenshot.sh [build-folder] [table] [output.png] [window]
 # window: principal (default), filtrada, tabelas, filtro, exportacao, arquivo,
 # mensagem, pergunta or erro.
@@ -15,8 +16,8 @@ bash scripts/make-demo.sh "$demo"
 mkdir -p "$(dirname "$out")"
 tmp="$(dirname "$out")/.screenshot-$$.png"
 trap 'rm -f "$tmp"' EXIT
-BRIVANE_AUTOCONNECT="$(cd "$(dirname "$demo")" && pwd)/$(basename "$demo"):$table" \
-  BRIVANE_SCREENSHOT="$tmp" BRIVANE_JANELA="$window" \
-  xvfb-run -a -s "-screen 0 1024x768x24" "$build/app/brivane"
+cmake --build "$build" --target brivane-screenshot >/dev/null
+xvfb-run -a -s "-screen 0 1024x768x24" "$build/tools/screenshot/brivane-screenshot" \
+  "$(cd "$(dirname "$demo")" && pwd)/$(basename "$demo"):$table" "$tmp" "$window"
 mv "$tmp" "$out"
 echo "Screenshot saved to $out"

@@ -2,8 +2,9 @@
 # Installs what is missing, builds, starts the test Firebird server and runs
 # every test; then builds again with AddressSanitizer and
 # UndefinedBehaviorSanitizer and runs every test once more (any report fails).
-# BRIVANE_SANITIZE=0 skips the second pass. The server this script started is
-# stopped on the way out.
+# BRIVANE_SANITIZE=0 skips the second pass. Last, the Debian package is built,
+# installed, checked and removed (scripts/package-check.sh; BRIVANE_PACKAGE=0
+# skips it). The server this script started is stopped on the way out.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -18,4 +19,7 @@ fi
 (cd build && ctest --output-on-failure -j2 "$@")
 if [ "${BRIVANE_SANITIZE:-1}" != 0 ]; then
   bash scripts/sanitize.sh "$@"
+fi
+if [ "${BRIVANE_PACKAGE:-1}" != 0 ]; then
+  bash scripts/package-check.sh
 fi

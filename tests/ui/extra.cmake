@@ -7,3 +7,11 @@ foreach(_src IN LISTS _ui_tests)
     target_link_libraries(ui_${_base} PRIVATE Qt6::Test)
   endif()
 endforeach()
+
+# The command-line test runs the program itself and knows the version the
+# build gives it.
+if(TARGET ui_linha_comando_test)
+  add_dependencies(ui_linha_comando_test brivane)
+  target_compile_definitions(ui_linha_comando_test PRIVATE BRIVANE_PROGRAMA="$<TARGET_FILE:brivane>"
+                                                           BRIVANE_VERSAO_ESPERADA="${PROJECT_VERSION}")
+endif()

@@ -1,8 +1,8 @@
 #pragma once
 // Pictures of the program's windows for the documentation and for checking
-// the layout by eye: the unattended run (BRIVANE_SCREENSHOT with
-// BRIVANE_JANELA) drives the main window to the wanted window, fills it the
-// way a user would, and saves a picture of it.
+// the layout by eye: drives the main window to the wanted window, fills it
+// the way a user would, and saves a picture of it. Kept out of the program
+// itself: only the screenshot tool and the tests link it.
 #include <QString>
 #include <QStringList>
 
@@ -11,7 +11,7 @@
 class QWidget;
 class TFPrincipal;
 
-namespace app {
+namespace captura {
 
 /// Names of the windows that can be pictured: "principal" (the main window
 /// with its table), "filtrada" (the main window after a filter was
@@ -44,4 +44,4 @@ void agirNoModal(const std::function<void()>& abre, const std::function<void(QWi
 TFoto fotografaModal(const std::function<void()>& abre,
                      const std::function<void(QWidget*)>& prepara, const QString& arquivo);
 
-} // namespace app
+} // namespace captura

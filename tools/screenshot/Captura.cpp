@@ -1,4 +1,4 @@
-#include "app/Captura.h"
+#include "tools/screenshot/Captura.h"
 
 #include "app/Aplicacao.h"
 #include "app/Grade.h"
@@ -14,7 +14,7 @@
 #include <QTableWidget>
 #include <QTimer>
 
-namespace app {
+namespace captura {
 
 namespace {
 
@@ -131,7 +131,7 @@ TFoto fotografa(TFPrincipal& w, const QString& janela, const QString& arquivo) {
         return salva(&w, arquivo);
     }
     if (janela == QLatin1String("filtrada")) {
-        agirNoModal([&w] { executaProtegido([&w] { w.SpeedButton1Click(); }); },
+        agirNoModal([&w] { app::executaProtegido([&w] { w.SpeedButton1Click(); }); },
                     [](QWidget* m) {
                         if (auto* f = qobject_cast<TFFiltrar*>(m)) {
                             compoeFiltro(*f);
@@ -143,41 +143,41 @@ TFoto fotografa(TFPrincipal& w, const QString& janela, const QString& arquivo) {
         return salva(&w, arquivo);
     }
     if (janela == QLatin1String("tabelas"))
-        return fotografaModal([&w] { executaProtegido([&w] { w.b1Click(); }); },
+        return fotografaModal([&w] { app::executaProtegido([&w] { w.b1Click(); }); },
                               [](QWidget* m) {
                                   if (auto* l = m->findChild<QListWidget*>()) escolhe(l, "", 1);
                               },
                               arquivo);
     if (janela == QLatin1String("filtro"))
-        return fotografaModal([&w] { executaProtegido([&w] { w.SpeedButton1Click(); }); },
+        return fotografaModal([&w] { app::executaProtegido([&w] { w.SpeedButton1Click(); }); },
                               [](QWidget* m) {
                                   if (auto* f = qobject_cast<TFFiltrar*>(m)) compoeFiltro(*f);
                               },
                               arquivo);
     if (janela == QLatin1String("exportacao"))
-        return fotografaModal([&w] { executaProtegido([&w] { w.SpeedButton7Click(); }); },
+        return fotografaModal([&w] { app::executaProtegido([&w] { w.SpeedButton7Click(); }); },
                               [](QWidget* m) {
                                   if (auto* e = qobject_cast<TExportaTov*>(m)) escolheCampos(*e);
                               },
                               arquivo);
     if (janela == QLatin1String("arquivo"))
-        return fotografaModal([&w] { executaProtegido([&w] { w.SpeedButton5Click(); }); }, {},
+        return fotografaModal([&w] { app::executaProtegido([&w] { w.SpeedButton5Click(); }); }, {},
                               arquivo);
     if (janela == QLatin1String("mensagem"))
-        return fotografaModal([&w] { executaProtegido([&w] { w.SpeedButton6Click(); }); }, {},
+        return fotografaModal([&w] { app::executaProtegido([&w] { w.SpeedButton6Click(); }); }, {},
                               arquivo);
     if (janela == QLatin1String("pergunta")) {
         w.ed4->setText(QStringLiteral("Florianópolis"));
-        return fotografaModal([&w] { executaProtegido([&w] { w.SpeedButton2Click(); }); }, {},
+        return fotografaModal([&w] { app::executaProtegido([&w] { w.SpeedButton2Click(); }); }, {},
                               arquivo);
     }
     if (janela == QLatin1String("erro"))
         return fotografaModal(
-            [&w] { executaProtegido([&w] { w.AbreTabela("TABELA_QUE_NAO_EXISTE"); }); }, {},
+            [&w] { app::executaProtegido([&w] { w.AbreTabela("TABELA_QUE_NAO_EXISTE"); }); }, {},
             arquivo);
     TFoto foto;
     foto.erro = QStringLiteral("janela desconhecida: ") + janela;
     return foto;
 }
 
-} // namespace app
+} // namespace captura
