@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev
+  qt6-base-dev qt6-translations-l10n # Qt's own dialogs and buttons in Portuguese
   firebird3.0-server firebird3.0-utils firebird-dev libfbclient2
   libxlsxwriter-dev libzip-dev
   libgtest-dev
