@@ -2,6 +2,7 @@
 
 #include "db/FbIntf.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -220,16 +221,46 @@ std::string ServerErrorMessage(const ISC_STATUS* status) {
     return message;
 }
 
-void RaiseServerError() {
+TFbStatus::TFbStatus(ISC_STATUS result) : result_(result) {
+    if (result <= 0) return;
     const ISC_STATUS* status = StatusVector();
-    int32_t ibErrorCode = static_cast<int32_t>(status[1]);
-    int32_t sqlCode = FbApi().isc_sqlcode(status);
-    std::string message = ServerErrorMessage(status);
-    if (sqlCode == -551) throw EFbFirebirdPermissionError(message, ibErrorCode, sqlCode);
-    throw EFbFirebirdError(message, ibErrorCode, sqlCode);
+    std::copy(status, status + ISC_STATUS_LENGTH, words_);
+    // Composed from the live vector: the texts its clusters point to belong
+    // to the client library, which may reuse them at the next calls.
+    sqlCode_ = FbApi().isc_sqlcode(status);
+    message_ = ServerErrorMessage(status);
+}
+
+TFbStatus TFbStatus::Current() {
+    return TFbStatus(1);
+}
+
+bool TFbStatus::Has(ISC_STATUS code) const {
+    for (int i = 0; i + 1 < ISC_STATUS_LENGTH && words_[i] != isc_arg_end;) {
+        if (words_[i] == isc_arg_gds && words_[i + 1] == code) return true;
+        i += words_[i] == isc_arg_cstring ? 3 : 2;
+    }
+    return false;
+}
+
+bool TFbStatus::ConnectionLost() const {
+    for (ISC_STATUS code : {isc_network_error, isc_net_read_err, isc_net_write_err,
+                            isc_lost_db_connection, isc_att_shutdown})
+        if (Has(code)) return true;
+    return false;
+}
+
+void TFbStatus::Raise() const {
+    const int32_t ibErrorCode = static_cast<int32_t>(words_[1]);
+    if (sqlCode_ == -551) throw EFbFirebirdPermissionError(message_, ibErrorCode, sqlCode_);
+    throw EFbFirebirdError(message_, ibErrorCode, sqlCode_);
+}
+
+void RaiseServerError() {
+    TFbStatus::Current().Raise();
 }
 
 ISC_STATUS CheckStatus(ISC_STATUS result, bool raise) {
-    if (raise && result > 0) RaiseServerError();
+    if (raise && result > 0) TFbStatus(result).Raise();
     return result;
 }

@@ -1,6 +1,5 @@
 #include "db/FbDatabase.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -235,6 +234,40 @@ std::string GenerateTPB(const std::vector<std::string>& params) {
 }
 
 // ---------------------------------------------------------------------------
+// Registration
+
+// A connection lists its transactions and a transaction its connections:
+// the two halves of one many-to-many list, kept in step only here.
+struct TFbPairing {
+    static void Join(TFbDatabase& db, TFbTransaction& tr) {
+        db.transactions_.Add(&tr);
+        tr.databases_.Add(&db);
+    }
+    static void Part(TFbDatabase& db, TFbTransaction& tr) {
+        db.transactions_.Take(db.transactions_.Find(&tr));
+        tr.databases_.Take(tr.databases_.Find(&db));
+        if (db.defaultTransaction_ == &tr) db.defaultTransaction_ = nullptr;
+        if (tr.defaultDatabase_ == &db) tr.defaultDatabase_ = nullptr;
+    }
+};
+
+namespace {
+
+// Tells every client of `clients` something through `hook`. A client that
+// refuses stops a normal end or close; a forced one goes on regardless.
+template <class F> void tellClients(const TFbSlots<TFbLink>& clients, bool force, F hook) {
+    clients.ForEach([&](TFbLink* c) {
+        try {
+            hook(*c);
+        } catch (...) {
+            if (!force) throw;
+        }
+    });
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
 // TFbLink
 
 TFbLink::TFbLink() = default;
@@ -297,6 +330,12 @@ ISC_STATUS TFbLink::Call(ISC_STATUS result, bool raise) const {
     return CheckStatus(result, raise);
 }
 
+TFbStatus TFbLink::Capture(ISC_STATUS result) const {
+    if (transaction_) return transaction_->Capture(result);
+    if (database_) return database_->Capture(result);
+    return TFbStatus(result);
+}
+
 void TFbLink::databaseGone() {
     try {
         DatabaseFree();
@@ -323,24 +362,6 @@ void TFbLink::transactionGone() {
 // TFbDatabase
 
 namespace {
-
-template <typename T> int addToSlots(std::vector<T*>& list, T* item) {
-    auto it = std::find(list.begin(), list.end(), item);
-    if (it != list.end()) return static_cast<int>(it - list.begin());
-    it = std::find(list.begin(), list.end(), nullptr);
-    if (it != list.end()) {
-        *it = item;
-        return static_cast<int>(it - list.begin());
-    }
-    list.push_back(item);
-    return static_cast<int>(list.size()) - 1;
-}
-
-template <typename T> int findInSlots(const std::vector<T*>& list, const T* item) {
-    if (!item) return -1;
-    auto it = std::find(list.begin(), list.end(), item);
-    return it == list.end() ? -1 : static_cast<int>(it - list.begin());
-}
 
 const char* libraryFileOf(TFbClientLib lib) {
     switch (lib) {
@@ -369,11 +390,8 @@ TFbDatabase::~TFbDatabase() {
         if (Connected()) DoDisconnect(true);
     } catch (...) {
     }
-    for (size_t i = 0; i < clients_.size(); ++i)
-        if (TFbLink* c = clients_[i]) {
-            clients_[i] = nullptr;
-            c->databaseGone();
-        }
+    for (int i = 0; i < clients_.Count(); ++i)
+        if (TFbLink* c = clients_.Take(i)) c->databaseGone();
     internalTransaction_.reset();
     RemoveTransactions();
 }
@@ -468,15 +486,12 @@ void TFbDatabase::DoConnect() {
         dpb_ = GenerateDPB(lines);
         dpbChanged_ = false;
     }
-    const TFbClientApi& api = FbApi();
-    ISC_STATUS r =
-        Call(api.isc_attach_database(StatusVector(), static_cast<short>(databaseName_.size()),
-                                     databaseName_.c_str(), &handle_,
-                                     static_cast<short>(dpb_.size()), dpb_.data()),
-             false);
-    if (r > 0) {
-        handle_ = 0;
-        RaiseServerError();
+    TFbStatus status = Capture(FbApi().isc_attach_database(
+        StatusVector(), static_cast<short>(databaseName_.size()), databaseName_.c_str(),
+        handle_.Ptr(), static_cast<short>(dpb_.size()), dpb_.data()));
+    if (status) {
+        handle_.Forget();
+        status.Raise();
     }
     readDialect();
     if (dbSqlDialect_ < sqlDialect_) {
@@ -492,7 +507,7 @@ void TFbDatabase::readDialect() {
     const TFbClientApi& api = FbApi();
     char item = isc_info_db_sql_dialect;
     char reply[512] = {};
-    Call(api.isc_database_info(StatusVector(), &handle_, 1, &item, sizeof reply, reply));
+    Call(api.isc_database_info(StatusVector(), handle_.Ptr(), 1, &item, sizeof reply, reply));
     if (reply[0] != isc_info_db_sql_dialect) {
         dbSqlDialect_ = 1;
         return;
@@ -505,38 +520,20 @@ void TFbDatabase::readDialect() {
 void TFbDatabase::DoDisconnect(bool force) {
     CheckActive();
     if (!force && BeforeDisconnect) BeforeDisconnect(*this);
-    for (size_t i = 0; i < transactions_.size(); ++i) {
-        if (TFbTransaction* tr = transactions_[i]) {
-            try {
-                tr->CloseForced();
-            } catch (...) {
-                if (!force) throw;
-            }
+    transactions_.ForEach([&](TFbTransaction* tr) {
+        try {
+            tr->CloseForced();
+        } catch (...) {
+            if (!force) throw;
         }
+    });
+    tellClients(clients_, force, [](TFbLink& c) { c.DatabaseDisconnecting(); });
+    TFbStatus status = Capture(FbApi().isc_detach_database(StatusVector(), handle_.Ptr()));
+    if (status) {
+        if (!force) status.Raise();
+        handle_.Forget();
     }
-    for (size_t i = 0; i < clients_.size(); ++i) {
-        if (TFbLink* c = clients_[i]) {
-            try {
-                c->DatabaseDisconnecting();
-            } catch (...) {
-                if (!force) throw;
-            }
-        }
-    }
-    ISC_STATUS r = Call(FbApi().isc_detach_database(StatusVector(), &handle_), false);
-    if (r > 0) {
-        if (!force) RaiseServerError();
-        handle_ = 0;
-    }
-    for (size_t i = 0; i < clients_.size(); ++i) {
-        if (TFbLink* c = clients_[i]) {
-            try {
-                c->DatabaseDisconnected();
-            } catch (...) {
-                if (!force) throw;
-            }
-        }
-    }
+    tellClients(clients_, force, [](TFbLink& c) { c.DatabaseDisconnected(); });
     if (!force) {
         if (AfterDisconnect) AfterDisconnect(*this);
         dbSqlDialect_ = 3;
@@ -552,9 +549,9 @@ void TFbDatabase::SetSQLDialect(int value) {
 void TFbDatabase::SetDefaultTransaction(TFbTransaction* tr) {
     if (tr == defaultTransaction_) return;
     TFbTransaction* old = defaultTransaction_;
-    if (old && old->DefaultDatabase() != this) RemoveTransaction(FindTransaction(old));
+    if (old && old->DefaultDatabase() != this) TFbPairing::Part(*this, *old);
     defaultTransaction_ = tr;
-    if (tr) AddTransaction(tr);
+    if (tr) TFbPairing::Join(*this, *tr);
 }
 
 void TFbDatabase::SetIdleTimer(int ms) {
@@ -586,7 +583,7 @@ void TFbDatabase::ExecuteImmediate(const std::string& sql) {
     if (startedHere) tr.StartTransaction();
     try {
         tr.Call(FbApi().isc_dsql_execute_immediate(
-            StatusVector(), &handle_, tr.Handle(), 0, sql.c_str(),
+            StatusVector(), handle_.Ptr(), tr.Handle(), 0, sql.c_str(),
             static_cast<unsigned short>(sqlDialect_), nullptr));
     } catch (...) {
         try {
@@ -605,33 +602,26 @@ void TFbDatabase::ExecuteImmediate(const std::string& sql) {
 
 void TFbDatabase::CreateDatabase(const std::string& sql, int dialect) {
     RequireClientLibrary();
-    const TFbClientApi& api = FbApi();
-    isc_db_handle db = 0;
-    isc_tr_handle tr = 0;
-    CheckStatus(api.isc_dsql_execute_immediate(StatusVector(), &db, &tr, 0, sql.c_str(),
-                                               static_cast<unsigned short>(dialect), nullptr));
-    ISC_STATUS_ARRAY local;
-    if (db) api.isc_detach_database(local, &db);
+    // CREATE DATABASE attaches to the new file; the owner detaches again.
+    TFbAttachmentHandle db;
+    TFbTransactionHandle tr;
+    CheckStatus(FbApi().isc_dsql_execute_immediate(StatusVector(), db.Ptr(), tr.Ptr(), 0,
+                                                   sql.c_str(),
+                                                   static_cast<unsigned short>(dialect), nullptr));
 }
 
 int TFbDatabase::AddTransaction(TFbTransaction* tr) {
-    int index = addToSlots(transactions_, tr);
-    if (tr->FindDatabase(this) < 0) tr->AddDatabase(this);
-    return index;
+    TFbPairing::Join(*this, *tr);
+    return transactions_.Find(tr);
 }
 
 int TFbDatabase::FindTransaction(TFbTransaction* tr) const {
-    return findInSlots(transactions_, tr);
+    return tr ? transactions_.Find(tr) : -1;
 }
 
 void TFbDatabase::RemoveTransaction(int index) {
     if (index < 0 || index >= TransactionCount()) return;
-    TFbTransaction* tr = transactions_[index];
-    if (!tr) return;
-    transactions_[index] = nullptr;
-    if (tr == defaultTransaction_) defaultTransaction_ = nullptr;
-    int other = tr->FindDatabase(this);
-    if (other >= 0) tr->RemoveDatabase(other);
+    if (TFbTransaction* tr = transactions_.At(index)) TFbPairing::Part(*this, *tr);
 }
 
 void TFbDatabase::RemoveTransactions() {
@@ -640,23 +630,30 @@ void TFbDatabase::RemoveTransactions() {
 }
 
 int TFbDatabase::AddClient(TFbLink* client) {
-    return addToSlots(clients_, client);
+    return clients_.Add(client);
 }
 
 void TFbDatabase::RemoveClient(int index) {
-    if (index >= 0 && index < static_cast<int>(clients_.size())) clients_[index] = nullptr;
+    clients_.Take(index);
 }
 
 TFbTransaction* TFbDatabase::FindDefaultTransaction() const {
     if (defaultTransaction_) return defaultTransaction_;
-    for (TFbTransaction* tr : transactions_)
-        if (tr && tr != internalTransaction_.get() && tr->DefaultDatabase() == this) return tr;
-    return nullptr;
+    TFbTransaction* found = nullptr;
+    transactions_.ForEach([&](TFbTransaction* tr) {
+        if (!found && tr != internalTransaction_.get() && tr->DefaultDatabase() == this) found = tr;
+    });
+    return found;
 }
 
 ISC_STATUS TFbDatabase::Call(ISC_STATUS result, bool raise) {
     idle_ = false;
     return CheckStatus(result, raise);
+}
+
+TFbStatus TFbDatabase::Capture(ISC_STATUS result) {
+    idle_ = false;
+    return TFbStatus(result);
 }
 
 // ---------------------------------------------------------------------------
@@ -682,11 +679,8 @@ TFbTransaction::~TFbTransaction() {
         CloseForced();
     } catch (...) {
     }
-    for (size_t i = 0; i < clients_.size(); ++i)
-        if (TFbLink* c = clients_[i]) {
-            clients_[i] = nullptr;
-            c->transactionGone();
-        }
+    for (int i = 0; i < clients_.Count(); ++i)
+        if (TFbLink* c = clients_.Take(i)) c->transactionGone();
     RemoveDatabases();
 }
 
@@ -722,11 +716,9 @@ void TFbTransaction::CheckInTransaction() {
 void TFbTransaction::StartTransaction() {
     CheckNotInTransaction();
     std::vector<TransactionExistenceBlock> teb;
-    for (TFbDatabase* db : databases_)
-        if (db) teb.push_back({db->Handle(), 0, nullptr});
+    databases_.ForEach([&](TFbDatabase* db) { teb.push_back({db->Handle(), 0, nullptr}); });
     if (teb.empty()) RaiseClientError(21);
-    for (TFbDatabase* db : databases_)
-        if (db) db->CheckActive();
+    databases_.ForEach([](TFbDatabase* db) { db->CheckActive(); });
     if (tpbChanged_) {
         // Cleared only after a successful build (see TFbDatabase::DoConnect).
         tpb_ = GenerateTPB(params_);
@@ -736,29 +728,20 @@ void TFbTransaction::StartTransaction() {
         entry.tpbLength = static_cast<int>(tpb_.size());
         entry.tpb = tpb_.empty() ? nullptr : tpb_.data();
     }
-    ISC_STATUS r = Call(FbApi().isc_start_multiple(StatusVector(), &handle_,
-                                                   static_cast<short>(teb.size()), teb.data()),
-                        false);
-    if (r > 0) {
-        handle_ = 0;
-        RaiseServerError();
+    TFbStatus status = Capture(FbApi().isc_start_multiple(
+        StatusVector(), handle_.Ptr(), static_cast<short>(teb.size()), teb.data()));
+    if (status) {
+        handle_.Forget();
+        status.Raise();
     }
     if (OnStartTransaction) OnStartTransaction(*this);
 }
 
 void TFbTransaction::notifyClients(bool ended, bool force) {
-    for (size_t i = 0; i < clients_.size(); ++i) {
-        TFbLink* c = clients_[i];
-        if (!c) continue;
-        try {
-            if (ended)
-                c->TransactionEnded();
-            else
-                c->TransactionEnding();
-        } catch (...) {
-            if (!force) throw;
-        }
-    }
+    if (ended)
+        tellClients(clients_, force, [](TFbLink& c) { c.TransactionEnded(); });
+    else
+        tellClients(clients_, force, [](TFbLink& c) { c.TransactionEnding(); });
 }
 
 void TFbTransaction::EndTransaction(TTransactionAction action, bool force) {
@@ -777,23 +760,20 @@ void TFbTransaction::EndTransaction(TTransactionAction action, bool force) {
     case TACommit:
     case TARollback: {
         notifyClients(false, force);
-        ISC_STATUS r;
+        TFbStatus status;
         if (action == TACommit) {
             if (fire && BeforeCommit) BeforeCommit(*this);
-            r = Call(api.isc_commit_transaction(StatusVector(), &handle_), false);
+            status = Capture(api.isc_commit_transaction(StatusVector(), handle_.Ptr()));
         } else {
             if (fire && BeforeRollback) BeforeRollback(*this);
-            r = Call(api.isc_rollback_transaction(StatusVector(), &handle_), false);
+            status = Capture(api.isc_rollback_transaction(StatusVector(), handle_.Ptr()));
         }
         if (force) {
-            if (r > 0) {
-                ISC_STATUS_ARRAY local;
-                api.isc_rollback_transaction(local, &handle_);
-            }
-            handle_ = 0;
-        } else if (r > 0) {
+            // A refused end still ends: the owner rolls back what is left.
+            handle_.Reset();
+        } else if (status) {
             // Raised before the After event: a refused end is not an end.
-            RaiseServerError();
+            status.Raise();
         }
         if (fire) {
             if (action == TACommit && AfterCommit) AfterCommit(*this);
@@ -805,12 +785,12 @@ void TFbTransaction::EndTransaction(TTransactionAction action, bool force) {
     }
     case TACommitRetaining:
         if (fire && BeforeCommitRetaining) BeforeCommitRetaining(*this);
-        Call(api.isc_commit_retaining(StatusVector(), &handle_));
+        Call(api.isc_commit_retaining(StatusVector(), handle_.Ptr()));
         if (fire && AfterCommitRetaining) AfterCommitRetaining(*this);
         break;
     case TARollbackRetaining:
         if (fire && BeforeRollBackRetaining) BeforeRollBackRetaining(*this);
-        Call(api.isc_rollback_retaining(StatusVector(), &handle_));
+        Call(api.isc_rollback_retaining(StatusVector(), handle_.Ptr()));
         if (fire && AfterRollBackRetaining) AfterRollBackRetaining(*this);
         break;
     }
@@ -860,32 +840,27 @@ void TFbTransaction::EndOnClientRequest() {
 
 void TFbTransaction::SetDefaultDatabase(TFbDatabase* db) {
     if (db == defaultDatabase_) return;
-    if (TFbDatabase* old = defaultDatabase_) RemoveDatabase(FindDatabase(old));
+    if (TFbDatabase* old = defaultDatabase_) TFbPairing::Part(*old, *this);
     defaultDatabase_ = db;
     if (!db) return;
-    AddDatabase(db);
-    for (size_t i = 0; i < clients_.size(); ++i)
-        if (TFbLink* c = clients_[i]; c && !c->Database()) c->SetDatabase(db);
+    TFbPairing::Join(*db, *this);
+    clients_.ForEach([&](TFbLink* c) {
+        if (!c->Database()) c->SetDatabase(db);
+    });
 }
 
 int TFbTransaction::AddDatabase(TFbDatabase* db) {
-    int index = addToSlots(databases_, db);
-    if (db->FindTransaction(this) < 0) db->AddTransaction(this);
-    return index;
+    TFbPairing::Join(*db, *this);
+    return databases_.Find(db);
 }
 
 int TFbTransaction::FindDatabase(TFbDatabase* db) const {
-    return findInSlots(databases_, db);
+    return db ? databases_.Find(db) : -1;
 }
 
 void TFbTransaction::RemoveDatabase(int index) {
     if (index < 0 || index >= DatabaseCount()) return;
-    TFbDatabase* db = databases_[index];
-    if (!db) return;
-    databases_[index] = nullptr;
-    if (db == defaultDatabase_) defaultDatabase_ = nullptr;
-    int other = db->FindTransaction(this);
-    if (other >= 0) db->RemoveTransaction(other);
+    if (TFbDatabase* db = databases_.At(index)) TFbPairing::Part(*db, *this);
 }
 
 void TFbTransaction::RemoveDatabases() {
@@ -894,23 +869,33 @@ void TFbTransaction::RemoveDatabases() {
 }
 
 int TFbTransaction::AddClient(TFbLink* client) {
-    return addToSlots(clients_, client);
+    return clients_.Add(client);
 }
 
 void TFbTransaction::RemoveClient(int index) {
-    if (index >= 0 && index < static_cast<int>(clients_.size())) clients_[index] = nullptr;
+    clients_.Take(index);
 }
 
 TFbDatabase* TFbTransaction::FindDefaultDatabase() const {
     if (defaultDatabase_) return defaultDatabase_;
-    for (TFbDatabase* db : databases_)
-        if (db && db->DefaultTransaction() == this) return db;
-    return nullptr;
+    TFbDatabase* found = nullptr;
+    databases_.ForEach([&](TFbDatabase* db) {
+        if (!found && db->DefaultTransaction() == this) found = db;
+    });
+    return found;
+}
+
+void TFbTransaction::markBusy() {
+    idle_ = false;
+    databases_.ForEach([](TFbDatabase* db) { db->Call(0, false); });
 }
 
 ISC_STATUS TFbTransaction::Call(ISC_STATUS result, bool raise) {
-    idle_ = false;
-    for (TFbDatabase* db : databases_)
-        if (db) db->Call(0, false);
+    markBusy();
     return CheckStatus(result, raise);
+}
+
+TFbStatus TFbTransaction::Capture(ISC_STATUS result) {
+    markBusy();
+    return TFbStatus(result);
 }

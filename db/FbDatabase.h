@@ -8,10 +8,55 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TFbDatabase;
 class TFbTransaction;
+class TFbLink;
+struct TFbPairing;
+
+/// A registration list whose removed entries leave an empty slot that the
+/// next registration reuses, so the index handed out at registration stays
+/// the entry's index until it leaves.
+template <class T> class TFbSlots {
+public:
+    /// Where `item` already is, else the first empty slot, else a new one.
+    int Add(T* item) {
+        int index = Find(item);
+        if (index < 0) index = Find(nullptr);
+        if (index < 0) {
+            items_.push_back(nullptr);
+            index = Count() - 1;
+        }
+        items_[index] = item;
+        return index;
+    }
+    /// -1 when absent.
+    int Find(const T* item) const {
+        for (int i = 0; i < Count(); ++i)
+            if (items_[i] == item) return i;
+        return -1;
+    }
+    /// Empties slot `index` and returns what it held (null for an empty
+    /// slot or an index outside the list).
+    T* Take(int index) {
+        if (index < 0 || index >= Count()) return nullptr;
+        return std::exchange(items_[index], nullptr);
+    }
+    /// May be null (an empty slot).
+    T* At(int index) const { return items_.at(index); }
+    int Count() const { return static_cast<int>(items_.size()); }
+    /// Calls `f` with every entry in slot order. Entries may join or leave
+    /// meanwhile: a slot emptied before its turn is skipped.
+    template <class F> void ForEach(F&& f) const {
+        for (size_t i = 0; i < items_.size(); ++i)
+            if (T* item = items_[i]) f(item);
+    }
+
+private:
+    std::vector<T*> items_;
+};
 
 /// Which client library file the binding loads.
 enum TFbClientLib { clAutoDetect, clGDS32, clFBClient, clFBEmbed };
@@ -74,6 +119,8 @@ public:
     /// The transaction's CheckStatus variant (or the plain one without a
     /// transaction).
     ISC_STATUS Call(ISC_STATUS result, bool raise = true) const;
+    /// Call without raising: the call's status, captured now.
+    TFbStatus Capture(ISC_STATUS result) const;
 
 protected:
     friend class TFbDatabase;
@@ -130,7 +177,7 @@ public:
     /// Detaches (commits active transactions with their DefaultAction);
     /// does nothing when not connected.
     void Close();
-    bool Connected() const { return handle_ != 0; }
+    bool Connected() const { return static_cast<bool>(handle_); }
     void SetConnected(bool value);
 
     /// The attach itself (client error 16 when attached, 17 without name).
@@ -194,9 +241,9 @@ public:
     int FindTransaction(TFbTransaction* tr) const;
     void RemoveTransaction(int index);
     void RemoveTransactions();
-    int TransactionCount() const { return static_cast<int>(transactions_.size()); }
+    int TransactionCount() const { return transactions_.Count(); }
     /// May be null (an empty slot).
-    TFbTransaction* Transactions(int index) const { return transactions_.at(index); }
+    TFbTransaction* Transactions(int index) const { return transactions_.At(index); }
     int AddClient(TFbLink* client);
     void RemoveClient(int index);
     /// DefaultTransaction, else the first registered transaction whose
@@ -204,11 +251,13 @@ public:
     TFbTransaction* FindDefaultTransaction() const;
 
     /// The attachment handle for client calls (0 when not connected).
-    isc_db_handle* Handle() { return &handle_; }
-    isc_db_handle HandleValue() const { return handle_; }
+    isc_db_handle* Handle() { return handle_.Ptr(); }
+    isc_db_handle HandleValue() const { return handle_.Get(); }
 
     /// CheckStatus that also clears the idle mark.
     ISC_STATUS Call(ISC_STATUS result, bool raise = true);
+    /// Call without raising: the call's status, captured now.
+    TFbStatus Capture(ISC_STATUS result);
 
     // Events.
     std::function<void(TFbDatabase&)> BeforeConnect, AfterConnect, BeforeDisconnect,
@@ -218,6 +267,7 @@ public:
     std::function<void(TFbDatabase&, TFbClientLib lib, bool& abort)> OnClientLibChange;
 
 private:
+    friend struct TFbPairing;
     void paramsChanging();
     void loginStep();
     void readDialect();
@@ -226,15 +276,15 @@ private:
     std::vector<std::string> params_;
     std::string dpb_;
     bool dpbChanged_ = true;
-    isc_db_handle handle_ = 0;
+    TFbAttachmentHandle handle_;
     int sqlDialect_ = 3;
     int dbSqlDialect_ = 3;
     bool loginPrompt_ = true;
     std::string hiddenPassword_;
     TFbTransaction* defaultTransaction_ = nullptr;
     std::unique_ptr<TFbTransaction> internalTransaction_;
-    std::vector<TFbTransaction*> transactions_;
-    std::vector<TFbLink*> clients_;
+    TFbSlots<TFbTransaction> transactions_;
+    TFbSlots<TFbLink> clients_;
     int idleTimer_ = 0;
     bool idle_ = false;
     TFbClientLib clientLib_ = clAutoDetect;
@@ -263,7 +313,7 @@ public:
     /// The one routine behind every end; starts an inactive transaction first.
     void EndTransaction(TTransactionAction action, bool force);
 
-    bool Active() const { return handle_ != 0; }
+    bool Active() const { return static_cast<bool>(handle_); }
     /// true starts an inactive transaction, false rolls back an active one.
     void SetActive(bool value);
 
@@ -305,9 +355,9 @@ public:
     int FindDatabase(TFbDatabase* db) const;
     void RemoveDatabase(int index);
     void RemoveDatabases();
-    int DatabaseCount() const { return static_cast<int>(databases_.size()); }
+    int DatabaseCount() const { return databases_.Count(); }
     /// May be null (an empty slot).
-    TFbDatabase* Databases(int index) const { return databases_.at(index); }
+    TFbDatabase* Databases(int index) const { return databases_.At(index); }
     int AddClient(TFbLink* client);
     void RemoveClient(int index);
     /// DefaultDatabase, else the first registered connection whose
@@ -315,12 +365,14 @@ public:
     TFbDatabase* FindDefaultDatabase() const;
 
     /// The transaction handle for client calls (0 when inactive).
-    isc_tr_handle* Handle() { return &handle_; }
-    isc_tr_handle HandleValue() const { return handle_; }
+    isc_tr_handle* Handle() { return handle_.Ptr(); }
+    isc_tr_handle HandleValue() const { return handle_.Get(); }
 
     /// CheckStatus that also clears the idle marks of the transaction and
     /// of its connections.
     ISC_STATUS Call(ISC_STATUS result, bool raise = true);
+    /// Call without raising: the call's status, captured now.
+    TFbStatus Capture(ISC_STATUS result);
 
     // Events.
     std::function<void(TFbTransaction&)> OnStartTransaction, OnEndTransaction, BeforeCommit,
@@ -328,18 +380,20 @@ public:
         BeforeRollBackRetaining, AfterRollBackRetaining, OnIdleTimer;
 
 private:
+    friend struct TFbPairing;
     void explicitEnd(TTransactionAction action);
     void notifyClients(bool ended, bool force);
+    void markBusy();
 
-    isc_tr_handle handle_ = 0;
+    TFbTransactionHandle handle_;
     bool autoCommit_ = false;
     TTransactionAction defaultAction_ = TACommit;
     TFbDatabase* defaultDatabase_ = nullptr;
     std::vector<std::string> params_;
     std::string tpb_;
     bool tpbChanged_ = true;
-    std::vector<TFbDatabase*> databases_;
-    std::vector<TFbLink*> clients_;
+    TFbSlots<TFbDatabase> databases_;
+    TFbSlots<TFbLink> clients_;
     bool ending_ = false;
     int idleTimer_ = 0;
     bool idle_ = false;

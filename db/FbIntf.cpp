@@ -198,3 +198,27 @@ const std::string& ClientLibraryName() {
 ISC_STATUS* StatusVector() {
     return statusVector;
 }
+
+void FbFreeHandle(TFbHandleKind kind, FB_API_HANDLE* handle) noexcept {
+    if (*handle == FB_API_HANDLE{}) return;
+    ISC_STATUS_ARRAY local{};
+    try {
+        switch (kind) {
+        case TFbHandleKind::Attachment:
+            if (api.isc_detach_database) api.isc_detach_database(local, handle);
+            break;
+        case TFbHandleKind::Transaction:
+            if (api.isc_rollback_transaction) api.isc_rollback_transaction(local, handle);
+            break;
+        case TFbHandleKind::Statement:
+            if (api.isc_dsql_free_statement) api.isc_dsql_free_statement(local, handle, DSQL_drop);
+            break;
+        case TFbHandleKind::Blob:
+            if (api.isc_close_blob) api.isc_close_blob(local, handle);
+            break;
+        }
+    } catch (...) {
+        // A release that fails leaves nothing the caller could act on.
+    }
+    *handle = FB_API_HANDLE{};
+}

@@ -5,6 +5,7 @@
 #include <ibase.h>
 
 #include <string>
+#include <utility>
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
@@ -103,3 +104,53 @@ const std::string& ClientLibraryName();
 
 /// The calling thread's status vector (ISC_STATUS_LENGTH words).
 ISC_STATUS* StatusVector();
+
+/// The kinds of client handle, each with its own way back to the library.
+enum class TFbHandleKind { Attachment, Transaction, Statement, Blob };
+
+/// Gives `handle` back to the library (detach, roll back, drop, close) with
+/// a status vector of its own, ignoring the outcome, and zeroes it. Does
+/// nothing for a zero handle or an unloaded library.
+void FbFreeHandle(TFbHandleKind kind, FB_API_HANDLE* handle) noexcept;
+
+/// Owns one client handle of kind `Kind`. The client writes a new handle
+/// through Ptr() and the owner gives it back when it is destroyed or reset,
+/// never throwing and never touching the thread's status vector, so
+/// clean-up on the way out of a failure cannot replace the error being
+/// reported. A call that ends the handle itself (a successful detach,
+/// commit, drop or close) leaves it zero, and the owner then has nothing to do.
+template <TFbHandleKind Kind> class TFbHandle {
+public:
+    TFbHandle() = default;
+    ~TFbHandle() { Reset(); }
+    TFbHandle(const TFbHandle&) = delete;
+    TFbHandle& operator=(const TFbHandle&) = delete;
+    TFbHandle(TFbHandle&& other) noexcept : handle_(other.Forget()) {}
+    TFbHandle& operator=(TFbHandle&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            handle_ = other.Forget();
+        }
+        return *this;
+    }
+
+    /// The address the client calls read and write.
+    FB_API_HANDLE* Ptr() { return &handle_; }
+    FB_API_HANDLE Get() const { return handle_; }
+    explicit operator bool() const { return handle_ != FB_API_HANDLE{}; }
+
+    /// Gives the handle back to the library now (errors ignored).
+    void Reset() noexcept { FbFreeHandle(Kind, &handle_); }
+    /// Drops the handle without a call, for one that the library no longer
+    /// knows (its connection is gone, or its end was already attempted).
+    FB_API_HANDLE Forget() noexcept { return std::exchange(handle_, FB_API_HANDLE{}); }
+
+private:
+    FB_API_HANDLE handle_{};
+};
+
+using TFbAttachmentHandle = TFbHandle<TFbHandleKind::Attachment>;
+/// Reset rolls back: work nobody committed is not kept.
+using TFbTransactionHandle = TFbHandle<TFbHandleKind::Transaction>;
+using TFbStatementHandle = TFbHandle<TFbHandleKind::Statement>;
+using TFbBlobHandle = TFbHandle<TFbHandleKind::Blob>;

@@ -28,36 +28,6 @@ std::int64_t powerOfTen(int n) {
     return r;
 }
 
-/// True when the status vector reports `code` in any of its clusters.
-bool statusHas(const ISC_STATUS* sv, ISC_STATUS code) {
-    for (int i = 0; i + 1 < ISC_STATUS_LENGTH && sv[i] != isc_arg_end;) {
-        if (sv[i] == isc_arg_gds && sv[i + 1] == code) return true;
-        i += sv[i] == isc_arg_cstring ? 3 : 2;
-    }
-    return false;
-}
-
-/// True when the status vector says the connection is gone: the statement
-/// went with it, so there is nothing left to free on the server.
-bool connectionLost(const ISC_STATUS* sv) {
-    for (ISC_STATUS code : {isc_network_error, isc_net_read_err, isc_net_write_err,
-                            isc_lost_db_connection, isc_att_shutdown})
-        if (statusHas(sv, code)) return true;
-    return false;
-}
-
-/// Runs `body` with the calling thread's status vector saved and restored,
-/// so clean-up calls do not overwrite the error about to be raised.
-template <class F> void preservingStatus(F&& body) {
-    ISC_STATUS saved[ISC_STATUS_LENGTH];
-    std::memcpy(saved, StatusVector(), sizeof saved);
-    try {
-        body();
-    } catch (...) {
-    }
-    std::memcpy(StatusVector(), saved, sizeof saved);
-}
-
 std::tm toTm(rtl::TDateTime value) {
     if (!rtl::isValidDateTime(value)) conversionError();
     rtl::DateParts d;
@@ -109,27 +79,30 @@ bool isDbKeyName(const std::string& n) {
 
 // ---------------------------------------------------------------- blobs
 
+namespace {
+
+// The close that ends a blob's normal use, checked. A refused close is not
+// tried a second time by the owner.
+void closeBlob(const TFbLink& link, TFbBlobHandle& blob) {
+    TFbStatus status = link.Capture(FbApi().isc_close_blob(StatusVector(), blob.Ptr()));
+    blob.Forget();
+    status.Check();
+}
+
+} // namespace
+
 std::string FbReadBlob(const TFbLink& link, ISC_QUAD id) {
     if (id.gds_quad_high == 0 && id.gds_quad_low == 0) return {};
     const TFbClientApi& api = FbApi();
-    isc_blob_handle blob = 0;
-    link.Call(api.isc_open_blob2(StatusVector(), link.DBHandle(), link.TRHandle(), &blob, &id, 0,
-                                 nullptr));
-    struct Closer {
-        isc_blob_handle* h;
-        ~Closer() {
-            if (*h) {
-                ISC_STATUS local[ISC_STATUS_LENGTH];
-                FbApi().isc_close_blob(local, h);
-            }
-        }
-    } closer{&blob};
-
+    TFbBlobHandle blob;
+    link.Call(api.isc_open_blob2(StatusVector(), link.DBHandle(), link.TRHandle(), blob.Ptr(), &id,
+                                 0, nullptr));
     std::string content;
     const ISC_SCHAR items[] = {isc_info_blob_total_length};
     ISC_SCHAR reply[32] = {};
-    if (api.isc_blob_info(StatusVector(), &blob, sizeof items, items, sizeof reply, reply) == 0 &&
-        reply[0] == isc_info_blob_total_length) {
+    const ISC_STATUS info =
+        api.isc_blob_info(StatusVector(), blob.Ptr(), sizeof items, items, sizeof reply, reply);
+    if (info == 0 && reply[0] == isc_info_blob_total_length) {
         const short len = static_cast<short>(api.isc_vax_integer(reply + 1, 2));
         const ISC_LONG total = api.isc_vax_integer(reply + 3, len);
         if (total > 0) content.reserve(static_cast<size_t>(total));
@@ -137,7 +110,7 @@ std::string FbReadBlob(const TFbLink& link, ISC_QUAD id) {
     char piece[kBlobPiece];
     for (;;) {
         unsigned short got = 0;
-        ISC_STATUS r = api.isc_get_segment(StatusVector(), &blob, &got, kBlobPiece, piece);
+        ISC_STATUS r = api.isc_get_segment(StatusVector(), blob.Ptr(), &got, kBlobPiece, piece);
         if (r == 0 || StatusVector()[1] == isc_segment) {
             content.append(piece, got);
             continue;
@@ -145,35 +118,22 @@ std::string FbReadBlob(const TFbLink& link, ISC_QUAD id) {
         if (StatusVector()[1] == isc_segstr_eof) break;
         link.Call(r);
     }
-    ISC_STATUS r = api.isc_close_blob(StatusVector(), &blob);
-    blob = 0;
-    link.Call(r);
+    closeBlob(link, blob);
     return content;
 }
 
 ISC_QUAD FbWriteBlob(const TFbLink& link, std::string_view content) {
     const TFbClientApi& api = FbApi();
-    isc_blob_handle blob = 0;
+    TFbBlobHandle blob;
     ISC_QUAD id{};
-    link.Call(api.isc_create_blob2(StatusVector(), link.DBHandle(), link.TRHandle(), &blob, &id, 0,
-                                   nullptr));
-    struct Closer {
-        isc_blob_handle* h;
-        ~Closer() {
-            if (*h) {
-                ISC_STATUS local[ISC_STATUS_LENGTH];
-                FbApi().isc_close_blob(local, h);
-            }
-        }
-    } closer{&blob};
+    link.Call(api.isc_create_blob2(StatusVector(), link.DBHandle(), link.TRHandle(), blob.Ptr(),
+                                   &id, 0, nullptr));
     for (size_t pos = 0; pos < content.size(); pos += kBlobPiece) {
         const size_t n = std::min<size_t>(kBlobPiece, content.size() - pos);
-        link.Call(api.isc_put_segment(StatusVector(), &blob, static_cast<unsigned short>(n),
+        link.Call(api.isc_put_segment(StatusVector(), blob.Ptr(), static_cast<unsigned short>(n),
                                       content.data() + pos));
     }
-    ISC_STATUS r = api.isc_close_blob(StatusVector(), &blob);
-    blob = 0;
-    link.Call(r);
+    closeBlob(link, blob);
     return id;
 }
 
@@ -881,16 +841,9 @@ TFbSQL::TFbSQL() : sql_(this), params_(this, false), columns_(this, true) {
     RequireClientLibrary();
 }
 
-TFbSQL::~TFbSQL() {
-    try {
-        if (open_) Close();
-    } catch (...) {
-    }
-    try {
-        if (handle_) ReleaseStatement();
-    } catch (...) {
-    }
-}
+// Dropping the statement closes its cursor as well; the owner does it
+// without raising.
+TFbSQL::~TFbSQL() = default;
 
 int TFbSQL::Dialect() const {
     return Database() ? Database()->SQLDialect() : 3;
@@ -925,7 +878,7 @@ void TFbSQL::Prepare() {
     try {
         prepareStatement();
     } catch (...) {
-        preservingStatus([&] { ReleaseStatement(); });
+        unprepare();
         throw;
     }
 }
@@ -933,24 +886,23 @@ void TFbSQL::Prepare() {
 void TFbSQL::prepareStatement() {
     const TFbClientApi& api = FbApi();
     const unsigned short dialect = static_cast<unsigned short>(Dialect());
-    Call(api.isc_dsql_alloc_statement2(StatusVector(), DBHandle(), &handle_));
-    Call(api.isc_dsql_prepare(StatusVector(), TRHandle(), &handle_, 0, processedSQL_.c_str(),
+    Call(api.isc_dsql_alloc_statement2(StatusVector(), DBHandle(), handle_.Ptr()));
+    Call(api.isc_dsql_prepare(StatusVector(), TRHandle(), handle_.Ptr(), 0, processedSQL_.c_str(),
                               dialect, nullptr));
 
     const ISC_SCHAR item = isc_info_sql_stmt_type;
     ISC_SCHAR reply[8] = {};
-    Call(api.isc_dsql_sql_info(StatusVector(), &handle_, 1, &item, sizeof reply, reply));
+    Call(api.isc_dsql_sql_info(StatusVector(), handle_.Ptr(), 1, &item, sizeof reply, reply));
     if (reply[0] != isc_info_sql_stmt_type) RaiseClientError(0);
     const short len = static_cast<short>(api.isc_vax_integer(reply + 1, 2));
     kind_ = static_cast<int>(api.isc_vax_integer(reply + 3, len));
-    if (kind_ == SQLGetSegment || kind_ == SQLPutSegment || kind_ == SQLStartTransaction) {
-        ReleaseStatement();
-        RaiseClientError(5);
-    }
+    if (kind_ == SQLGetSegment || kind_ == SQLPutSegment || kind_ == SQLStartTransaction)
+        RaiseClientError(5); // Prepare releases the statement
 
     params_.SetCount(static_cast<int>(paramNames_.size()));
     if (params_.Count() > 0) {
-        Call(api.isc_dsql_describe_bind(StatusVector(), &handle_, dialect, params_.AsXSQLDA()));
+        Call(
+            api.isc_dsql_describe_bind(StatusVector(), handle_.Ptr(), dialect, params_.AsXSQLDA()));
         params_.Initialize(paramNames_);
     }
     if (kind_ == SQLSelect || kind_ == SQLExecProcedure || kind_ == SQLSelectForUpdate)
@@ -962,11 +914,11 @@ void TFbSQL::describeColumns() {
     const TFbClientApi& api = FbApi();
     const unsigned short dialect = static_cast<unsigned short>(Dialect());
     columns_.SetCount(1);
-    Call(api.isc_dsql_describe(StatusVector(), &handle_, dialect, columns_.AsXSQLDA()));
+    Call(api.isc_dsql_describe(StatusVector(), handle_.Ptr(), dialect, columns_.AsXSQLDA()));
     const int reported = columns_.AsXSQLDA()->sqld;
     if (reported > columns_.Count()) {
         columns_.SetCount(reported);
-        Call(api.isc_dsql_describe(StatusVector(), &handle_, dialect, columns_.AsXSQLDA()));
+        Call(api.isc_dsql_describe(StatusVector(), handle_.Ptr(), dialect, columns_.AsXSQLDA()));
     } else if (reported == 0) {
         columns_.SetCount(0);
     }
@@ -984,8 +936,9 @@ void TFbSQL::ExecQuery() {
     switch (kind_) {
     case SQLSelect:
     case SQLSelectForUpdate:
-        Call(api.isc_dsql_execute2(StatusVector(), TRHandle(), &handle_, dialect, in, nullptr));
-        Call(api.isc_dsql_set_cursor_name(StatusVector(), &handle_, cursorName_.c_str(), 0));
+        Call(
+            api.isc_dsql_execute2(StatusVector(), TRHandle(), handle_.Ptr(), dialect, in, nullptr));
+        Call(api.isc_dsql_set_cursor_name(StatusVector(), handle_.Ptr(), cursorName_.c_str(), 0));
         open_ = true;
         atStart_ = true;
         atEnd_ = false;
@@ -994,27 +947,32 @@ void TFbSQL::ExecQuery() {
         break;
     case SQLExecProcedure: {
         XSQLDA* out = columns_.Count() > 0 ? columns_.AsXSQLDA() : nullptr;
-        ISC_STATUS r = Call(
-            api.isc_dsql_execute2(StatusVector(), TRHandle(), &handle_, dialect, in, out), false);
-        if (r > 0) {
+        TFbStatus status = Capture(
+            api.isc_dsql_execute2(StatusVector(), TRHandle(), handle_.Ptr(), dialect, in, out));
+        if (status) {
             // A deadlock is reported as it is; anything else gets one more
             // try on a freshly prepared statement.
-            if (StatusVector()[1] == isc_deadlock) RaiseServerError();
-            Call(api.isc_dsql_prepare(StatusVector(), TRHandle(), &handle_, 0,
+            if (status.ErrorCode() == isc_deadlock) status.Raise();
+            Call(api.isc_dsql_prepare(StatusVector(), TRHandle(), handle_.Ptr(), 0,
                                       processedSQL_.c_str(), dialect, nullptr));
-            Call(api.isc_dsql_execute2(StatusVector(), TRHandle(), &handle_, dialect, in, out));
+            Call(
+                api.isc_dsql_execute2(StatusVector(), TRHandle(), handle_.Ptr(), dialect, in, out));
         }
         break;
     }
     default:
-        Call(api.isc_dsql_execute(StatusVector(), TRHandle(), &handle_, dialect, in));
+        Call(api.isc_dsql_execute(StatusVector(), TRHandle(), handle_.Ptr(), dialect, in));
         break;
     }
     if (Transaction()->AutoCommit() && !isSelect()) {
         try {
             Transaction()->CommitRetaining();
         } catch (...) {
-            preservingStatus([&] { Transaction()->RollbackRetaining(); });
+            try {
+                Transaction()->RollbackRetaining();
+            } catch (...) {
+                // The commit's refusal is the error to report.
+            }
             throw;
         }
     }
@@ -1024,19 +982,23 @@ TFbXSQLDA* TFbSQL::FetchNext() {
     if (atEnd_) return nullptr;
     if (!open_) RaiseClientError(32);
     ISC_STATUS r = FbApi().isc_dsql_fetch(
-        StatusVector(), &handle_, static_cast<unsigned short>(Dialect()), columns_.AsXSQLDA());
+        StatusVector(), handle_.Ptr(), static_cast<unsigned short>(Dialect()), columns_.AsXSQLDA());
     if (r == 100) {
         atEnd_ = true;
         return nullptr;
     }
     if (r != 0) {
-        Call(r, false);
-        if (statusHas(StatusVector(), isc_dsql_cursor_err)) {
+        TFbStatus status = Capture(r);
+        if (status.Has(isc_dsql_cursor_err)) {
             atEnd_ = true;
             return nullptr;
         }
-        preservingStatus([&] { Close(); });
-        RaiseServerError();
+        try {
+            Close();
+        } catch (...) {
+            // The fetch's failure is the error to report.
+        }
+        status.Raise();
     }
     ++recordCount_;
     atStart_ = false;
@@ -1044,47 +1006,40 @@ TFbXSQLDA* TFbSQL::FetchNext() {
 }
 
 void TFbSQL::Close() {
-    struct Reset {
-        TFbSQL* s;
-        ~Reset() {
-            s->atEnd_ = false;
-            s->atStart_ = false;
-            s->open_ = false;
-            s->recordCount_ = 0;
-        }
-    } reset{this};
-    if (handle_ && isSelect() && open_) {
-        ISC_STATUS r =
-            Call(FbApi().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_close), false);
-        if (r > 0 && !statusHas(StatusVector(), isc_bad_stmt_handle) &&
-            !statusHas(StatusVector(), isc_dsql_cursor_close_err) &&
-            !connectionLost(StatusVector()))
-            RaiseServerError();
-    }
+    TFbStatus status;
+    if (handle_ && isSelect() && open_)
+        status =
+            Capture(FbApi().isc_dsql_free_statement(StatusVector(), handle_.Ptr(), DSQL_close));
+    atEnd_ = false;
+    atStart_ = false;
+    open_ = false;
+    recordCount_ = 0;
+    if (status && !status.Has(isc_bad_stmt_handle) && !status.Has(isc_dsql_cursor_close_err) &&
+        !status.ConnectionLost())
+        status.Raise();
 }
 
 void TFbSQL::ReleaseStatement() {
-    struct Reset {
-        TFbSQL* s;
-        ~Reset() {
-            s->prepared_ = false;
-            s->handle_ = 0;
-            // A dropped statement has no cursor left to close.
-            s->open_ = false;
-            s->atEnd_ = false;
-            s->atStart_ = false;
-            s->recordCount_ = 0;
-        }
-    } reset{this};
+    TFbStatus status;
+    if (handle_) {
+        status = Capture(FbApi().isc_dsql_free_statement(StatusVector(), handle_.Ptr(), DSQL_drop));
+        // Refused or not, the drop was this handle's end.
+        handle_.Forget();
+    }
+    unprepare();
+    if (status && !status.Has(isc_bad_stmt_handle) && !status.ConnectionLost()) status.Raise();
+}
+
+void TFbSQL::unprepare() noexcept {
+    handle_.Reset();
     params_.SetCount(0);
     columns_.SetCount(0);
-    if (handle_) {
-        ISC_STATUS r =
-            Call(FbApi().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_drop), false);
-        if (r > 0 && !statusHas(StatusVector(), isc_bad_stmt_handle) &&
-            !connectionLost(StatusVector()))
-            RaiseServerError();
-    }
+    prepared_ = false;
+    // A dropped statement has no cursor left to close.
+    open_ = false;
+    atEnd_ = false;
+    atStart_ = false;
+    recordCount_ = 0;
 }
 
 TFbXSQLVAR& TFbSQL::ParamNamed(std::string_view name) {

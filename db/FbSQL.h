@@ -299,7 +299,7 @@ class TFbSQL : public TFbLink {
 public:
     /// Loads the client library first (client error 1 when none is found).
     TFbSQL();
-    /// Closes and releases; never throws.
+    /// Drops the statement (and its cursor with it); never throws.
     ~TFbSQL() override;
 
     const std::string& Name() const { return name_; }
@@ -357,7 +357,7 @@ public:
     const std::string& CursorName() const { return cursorName_; }
     /// The text sent to the server (markers replaced by "?").
     const std::string& ProcessedSQL() const { return processedSQL_; }
-    isc_stmt_handle* Handle() { return &handle_; }
+    isc_stmt_handle* Handle() { return handle_.Ptr(); }
     /// The connection's dialect (3 without a connection).
     int Dialect() const;
 
@@ -371,6 +371,9 @@ private:
     void prepareStatement();
     void describeColumns();
     void checkHandle() const;
+    /// Back to not prepared: the statement dropped (errors ignored), both
+    /// collections emptied, every state flag cleared.
+    void unprepare() noexcept;
     bool isSelect() const { return kind_ == SQLSelect || kind_ == SQLSelectForUpdate; }
 
     std::string name_;
@@ -378,7 +381,7 @@ private:
     bool paramCheck_ = true;
     bool inventParamNames_ = false;
     bool goToFirst_ = true;
-    isc_stmt_handle handle_ = 0;
+    TFbStatementHandle handle_;
     bool prepared_ = false;
     bool open_ = false;
     bool atStart_ = false;
