@@ -2,12 +2,24 @@
 
 #include "app/Aplicacao.h"
 #include "db/FbCustomDataSet.h"
+#include "db/FbTable.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QItemSelection>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QPolygon>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
+#include <exception>
+#include <string>
+#include <vector>
 
 namespace app {
 
@@ -57,6 +69,33 @@ int caracteresDe(const TField& f) {
     default:
         return 8;
     }
+}
+
+/// Large objects have no order the server could sort by.
+bool ordenavel(TFieldType t) {
+    return t != ftBlob && t != ftMemo && t != ftFmtMemo && t != ftGraphic;
+}
+
+/// The first field of a ";"-separated field list.
+std::string primeiroCampo(const std::string& lista) {
+    return lista.substr(0, lista.find(';'));
+}
+
+/// Appends one cell the way spreadsheets read a pasted cell back: quoted
+/// only when a tab, a line break or a quote would otherwise split or eat it.
+void acrescentaCelula(QString& out, const QString& celula) {
+    const bool aspas = celula.contains(QLatin1Char('\t')) || celula.contains(QLatin1Char('\n')) ||
+                       celula.contains(QLatin1Char('\r')) || celula.contains(QLatin1Char('"'));
+    if (!aspas) {
+        out += celula;
+        return;
+    }
+    out += QLatin1Char('"');
+    for (QChar c : celula) {
+        out += c;
+        if (c == QLatin1Char('"')) out += c;
+    }
+    out += QLatin1Char('"');
 }
 
 /// Paints a cell and the vertical line on its right: the grid has no
@@ -248,11 +287,14 @@ void TIndicador::paintSection(QPainter* p, const QRect& r, int logicalIndex) con
 
 // ---------------------------------------------------------------------------
 
-TGrade::TGrade(QWidget* parent) : QTableView(parent), indicador_(new TIndicador(this)) {
+TGrade::TGrade(QWidget* parent)
+    : QTableView(parent), indicador_(new TIndicador(this)),
+      acaoCopiar_(new QAction(QStringLiteral("Copiar"), this)),
+      acaoCopiarTitulos_(new QAction(QStringLiteral("Copiar com títulos"), this)) {
     setVerticalHeader(indicador_);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionBehavior(QAbstractItemView::SelectItems);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setTabKeyNavigation(true);
     setShowGrid(false);
     setWordWrap(false);
@@ -260,8 +302,27 @@ TGrade::TGrade(QWidget* parent) : QTableView(parent), indicador_(new TIndicador(
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setHighlightSections(false);
-    horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // A click on a title sorts; it must not also select the whole column,
+    // which would cover only the rows fetched so far anyway.
+    horizontalHeader()->setSectionsClickable(true);
+    disconnect(horizontalHeader(), &QHeaderView::sectionPressed, this, nullptr);
+    disconnect(horizontalHeader(), &QHeaderView::sectionEntered, this, nullptr);
+    horizontalHeader()->setSortIndicatorShown(true);
+    horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int coluna) { executaProtegido([this, coluna] { ordenaPor(coluna); }); });
+
+    acaoCopiar_->setShortcut(QKeySequence::Copy);
+    acaoCopiarTitulos_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    for (QAction* a : {acaoCopiar_, acaoCopiarTitulos_}) {
+        a->setShortcutContext(Qt::WidgetShortcut);
+        addAction(a);
+    }
+    connect(acaoCopiar_, &QAction::triggered, this,
+            [this] { executaProtegido([this] { copia(false); }); });
+    connect(acaoCopiarTitulos_, &QAction::triggered, this,
+            [this] { executaProtegido([this] { copia(true); }); });
 }
 
 void TGrade::setModelo(TGradeModelo* m) {
@@ -271,16 +332,23 @@ void TGrade::setModelo(TGradeModelo* m) {
     const int altura = fontMetrics().height() + 4;
     indicador_->setMinimumSectionSize(1);
     indicador_->setDefaultSectionSize(altura);
-    connect(m, &TGradeModelo::aberto, this, [this] { ajustaColunas(); });
+    connect(m, &TGradeModelo::aberto, this, [this] {
+        ajustaColunas();
+        mostraOrdem();
+    });
     connect(m, &TGradeModelo::linhaAtualMudou, this, [this](int linha) {
         indicador_->setLinhaAtual(linha);
         if (linha < 0 || !modelo_ || linha >= modelo_->rowCount()) return;
+        // The echo of a move the view made itself: setting the cell again
+        // would reset a selection the user is extending with Ctrl or Shift.
+        if (currentIndex().row() == linha) return;
         seguindo_ = true;
         const int coluna = std::max(currentIndex().column(), 0);
         setCurrentIndex(modelo_->index(linha, coluna));
         seguindo_ = false;
     });
     ajustaColunas();
+    mostraOrdem();
 }
 
 void TGrade::ajustaColunas() {
@@ -319,6 +387,206 @@ void TGrade::currentChanged(const QModelIndex& current, const QModelIndex& previ
     TFbCustomDataSet& ds = modelo_->dataSet();
     if (ds.Active() && ds.RecNo() != current.row() + 1)
         executaProtegido([&ds, &current] { ds.SetRecNo(current.row() + 1); });
+}
+
+// ---------------------------------------------------------------------------
+
+QString TGrade::textoSelecionado(bool comTitulos) const {
+    if (!modelo_ || !selectionModel()) return {};
+    struct Faixa {
+        int topo, base, esquerda, direita;
+    };
+    std::vector<Faixa> faixas;
+    const int colunas = modelo_->columnCount();
+    for (const QItemSelectionRange& r : selectionModel()->selection())
+        if (r.isValid() && r.left() < colunas)
+            faixas.push_back({r.top(), r.bottom(), r.left(), std::min(r.right(), colunas - 1)});
+    if (faixas.empty()) return {};
+
+    std::vector<char> usada(static_cast<std::size_t>(colunas), 0);
+    for (const Faixa& f : faixas)
+        std::fill(usada.begin() + f.esquerda, usada.begin() + f.direita + 1, 1);
+    std::vector<int> copiadas;
+    for (int c = 0; c < colunas; ++c)
+        if (usada[static_cast<std::size_t>(c)]) copiadas.push_back(c);
+
+    QString texto;
+    bool primeiraLinha = true;
+    auto novaLinha = [&] {
+        if (!primeiraLinha) texto += QLatin1Char('\n');
+        primeiraLinha = false;
+    };
+    if (comTitulos) {
+        novaLinha();
+        for (std::size_t i = 0; i < copiadas.size(); ++i) {
+            if (i > 0) texto += QLatin1Char('\t');
+            acrescentaCelula(
+                texto,
+                modelo_->headerData(copiadas[i], Qt::Horizontal, Qt::DisplayRole).toString());
+        }
+    }
+
+    // One sweep down the rows, visiting only rows some range covers and
+    // asking each row only about the ranges over it, so a long block costs
+    // its cells and nothing more: no index list, no fetching.
+    std::sort(faixas.begin(), faixas.end(),
+              [](const Faixa& a, const Faixa& b) { return a.topo < b.topo; });
+    std::vector<const Faixa*> ativas;
+    std::vector<char> marcada(static_cast<std::size_t>(colunas), 0);
+    std::size_t proxima = 0;
+    int linha = faixas.front().topo;
+    for (;;) {
+        std::erase_if(ativas, [linha](const Faixa* f) { return f->base < linha; });
+        if (ativas.empty()) {
+            if (proxima == faixas.size()) break;
+            linha = std::max(linha, faixas[proxima].topo);
+        }
+        while (proxima < faixas.size() && faixas[proxima].topo <= linha) {
+            if (faixas[proxima].base >= linha) ativas.push_back(&faixas[proxima]);
+            ++proxima;
+        }
+        if (ativas.empty()) continue;
+        std::fill(marcada.begin(), marcada.end(), 0);
+        for (const Faixa* f : ativas)
+            std::fill(marcada.begin() + f->esquerda, marcada.begin() + f->direita + 1, 1);
+        novaLinha();
+        for (std::size_t i = 0; i < copiadas.size(); ++i) {
+            if (i > 0) texto += QLatin1Char('\t');
+            if (marcada[static_cast<std::size_t>(copiadas[i])])
+                acrescentaCelula(
+                    texto,
+                    modelo_->data(modelo_->index(linha, copiadas[i]), Qt::DisplayRole).toString());
+        }
+        ++linha;
+    }
+    return texto;
+}
+
+void TGrade::copia(bool comTitulos) {
+    if (!selectionModel() || !selectionModel()->hasSelection()) return;
+    QGuiApplication::clipboard()->setText(textoSelecionado(comTitulos));
+}
+
+void TGrade::keyPressEvent(QKeyEvent* e) {
+    // The shortcuts of the two actions normally take these keys first; the
+    // view's own Ctrl+C would copy the current cell alone.
+    if (e == QKeySequence::Copy) {
+        executaProtegido([this] { copia(false); });
+        e->accept();
+        return;
+    }
+    if (e->key() == Qt::Key_C &&
+        (e->modifiers() & ~Qt::KeypadModifier) == (Qt::ControlModifier | Qt::ShiftModifier)) {
+        executaProtegido([this] { copia(true); });
+        e->accept();
+        return;
+    }
+    QTableView::keyPressEvent(e);
+}
+
+void TGrade::contextMenuEvent(QContextMenuEvent* e) {
+    const bool algo = selectionModel() && selectionModel()->hasSelection();
+    acaoCopiar_->setEnabled(algo);
+    acaoCopiarTitulos_->setEnabled(algo);
+    QMenu menu(this);
+    menu.addAction(acaoCopiar_);
+    menu.addAction(acaoCopiarTitulos_);
+    menu.exec(e->globalPos());
+    acaoCopiar_->setEnabled(true);
+    acaoCopiarTitulos_->setEnabled(true);
+    e->accept();
+}
+
+// ---------------------------------------------------------------------------
+
+TFbTable* TGrade::tabela() const {
+    return modelo_ ? dynamic_cast<TFbTable*>(&modelo_->dataSet()) : nullptr;
+}
+
+void TGrade::mostraOrdem() {
+    TFbTable* t = tabela();
+    int coluna = -1;
+    if (t && t->Active() && !t->IndexFieldNames().empty()) {
+        // Exact names: dialect 3 may hold both "Nome" and NOME.
+        const std::string nome = primeiroCampo(t->IndexFieldNames());
+        for (int c = 0; c < t->FieldCount() && coluna < 0; ++c)
+            if (t->Fields(c).FieldName() == nome) coluna = c;
+    }
+    horizontalHeader()->setSortIndicator(coluna, t && t->IndexDescending() ? Qt::DescendingOrder
+                                                                           : Qt::AscendingOrder);
+}
+
+void TGrade::ordenaPor(int coluna) {
+    TFbTable* t = tabela();
+    // The header moved its arrow on its own before telling us of the click.
+    mostraOrdem();
+    if (!t || !t->Active() || coluna < 0 || coluna >= t->FieldCount()) return;
+    const TField& f = t->Fields(coluna);
+    const std::string nome = f.FieldName();
+    // A name holding ";" cannot go into a field list.
+    if (!ordenavel(f.DataType()) || nome.find(';') != std::string::npos) return;
+
+    const std::string camposAntes = t->IndexFieldNames();
+    const bool descendenteAntes = t->IndexDescending();
+    std::string campos;
+    bool descendente = false;
+    if (primeiroCampo(camposAntes) != nome) {
+        campos = nome;
+        // The key after the column keeps rows of equal values in a fixed
+        // order, so the second click gives exactly the reverse.
+        std::string chave = t->PrimaryKeyFields();
+        for (std::size_t i = 0; i <= chave.size();) {
+            std::size_t fim = std::min(chave.find(';', i), chave.size());
+            std::string parte = chave.substr(i, fim - i);
+            if (!parte.empty() && parte != nome) campos += ";" + parte;
+            i = fim + 1;
+        }
+    } else if (!descendenteAntes) {
+        campos = camposAntes;
+        descendente = true;
+    } // else: back to the key order
+
+    // What the user had arranged survives the reopening, which remakes the
+    // columns.
+    std::vector<int> larguras;
+    for (int c = 0; c < horizontalHeader()->count(); ++c)
+        larguras.push_back(columnWidth(c));
+    const int colunaAtual = std::max(currentIndex().column(), 0);
+    const int rolagem = horizontalScrollBar()->value();
+    // Looking for the current row further than the grid had fetched could
+    // mean reading the whole table for it.
+    const int limite = std::max(t->RecordCount(), TGradeModelo::kPedaco);
+
+    t->SetIndexFieldNames(campos);
+    t->SetIndexDescending(descendente);
+    std::exception_ptr erro;
+    try {
+        t->ReopenKeepingRow(limite);
+    } catch (...) {
+        erro = std::current_exception();
+    }
+    if (erro) {
+        t->SetIndexFieldNames(camposAntes);
+        t->SetIndexDescending(descendenteAntes);
+        try {
+            t->Open();
+        } catch (...) {
+            // The first error is the one that says what went wrong.
+        }
+        mostraOrdem();
+        std::rethrow_exception(erro);
+    }
+
+    if (static_cast<int>(larguras.size()) == horizontalHeader()->count())
+        for (int c = 0; c < static_cast<int>(larguras.size()); ++c)
+            setColumnWidth(c, larguras[static_cast<std::size_t>(c)]);
+    horizontalScrollBar()->setValue(rolagem);
+    if (t->Active() && t->RecNo() > 0 && colunaAtual < modelo_->columnCount()) {
+        seguindo_ = true;
+        setCurrentIndex(modelo_->index(t->RecNo() - 1, colunaAtual));
+        seguindo_ = false;
+    }
+    mostraOrdem();
 }
 
 } // namespace app

@@ -2,14 +2,17 @@
 // The read-only grid over the table dataset: a model that follows the
 // dataset through its observer interface and asks it for rows only as the
 // view scrolls to them, and the view that shows it with a row indicator and
-// vertical lines only.
+// vertical lines only, copies the selected cells for spreadsheets and sorts
+// the table by a click on a column title.
 #include <QAbstractTableModel>
 #include <QHeaderView>
 #include <QTableView>
 
 #include <memory>
 
+class QAction;
 class TFbCustomDataSet;
+class TFbTable;
 
 namespace app {
 
@@ -73,9 +76,26 @@ private:
     int linha_ = -1;
 };
 
-/// The grid: read-only, cell selection, vertical lines between columns, no
-/// lines between rows, titles with the field names, the row indicator. The
-/// current cell moves the dataset's current row and follows it.
+/// The grid: read-only, cell selection (Ctrl and Shift extend it), vertical
+/// lines between columns, no lines between rows, titles with the field
+/// names, the row indicator. The current cell moves the dataset's current
+/// row and follows it.
+///
+/// Copying: Ctrl+C ("Copiar") puts the selected cells on the clipboard the
+/// way spreadsheets paste them: one line per row that holds a selected cell,
+/// one cell per column that holds one (empty where that row's cell is not
+/// selected), cells joined by tabs and lines by "\n" (none after the last);
+/// a cell holding a tab, a line break or a double quote goes in double
+/// quotes with its double quotes doubled. Ctrl+Shift+C ("Copiar com
+/// títulos") puts the column titles first. The context menu offers both.
+/// Cells go as the model displays them.
+///
+/// Sorting: over a TFbTable, a click on a column title orders the table by
+/// that column (then by its key, so equal values keep a fixed order), a
+/// second click on it reverses the order and a third returns to the key
+/// order. Memo and blob columns do not sort. The title's arrow shows the
+/// order in force; the current row stays current when it is among the rows
+/// the grid had already fetched, otherwise the first row is.
 class TGrade : public QTableView {
     Q_OBJECT
 public:
@@ -85,16 +105,34 @@ public:
     TGradeModelo* modelo() const { return modelo_; }
     TIndicador* indicador() const { return indicador_; }
 
+    /// The selected cells as Ctrl+C copies them (with the titles first when
+    /// `comTitulos`); empty when nothing is selected.
+    QString textoSelecionado(bool comTitulos) const;
+    /// Puts textoSelecionado on the clipboard; with nothing selected the
+    /// clipboard keeps what it held.
+    void copia(bool comTitulos);
+    QAction* acaoCopiar() const { return acaoCopiar_; }
+    QAction* acaoCopiarComTitulos() const { return acaoCopiarTitulos_; }
+
+    /// What a click on the title of `coluna` does (see the class comment).
+    void ordenaPor(int coluna);
+
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     /// Ctrl+End first fetches every remaining row, so it lands on the
     /// table's true last row rather than on the last row fetched so far.
     QModelIndex moveCursor(CursorAction acao, Qt::KeyboardModifiers mods) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
     void ajustaColunas();
+    TFbTable* tabela() const;
+    void mostraOrdem();
     TGradeModelo* modelo_ = nullptr;
     TIndicador* indicador_;
+    QAction* acaoCopiar_;
+    QAction* acaoCopiarTitulos_;
     bool seguindo_ = false;
 };
 

@@ -372,9 +372,11 @@ void TFPrincipal::b1Click() {
 
 void TFPrincipal::AbreTabela(const std::string& nome) {
     tabela.Close();
-    // A new table starts unfiltered.
+    // A new table starts unfiltered, in its key order.
     tabela.SetFiltered(false);
     tabela.SetFilter("");
+    tabela.SetIndexFieldNames("");
+    tabela.SetIndexDescending(false);
     lbFiltro->clear();
     tabela.SetTableName(nome);
     try {

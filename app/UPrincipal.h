@@ -101,9 +101,10 @@ public:
     void jvlnklbl1Click();
     void ConfiguraCampos();
 
-    /// What "Abrir tabelas" does once a table is chosen: clears the filter,
-    /// closes `tabela`, opens `nome`, sets up the fields and names the table
-    /// in the status bar. An open failure propagates after the field setup.
+    /// What "Abrir tabelas" does once a table is chosen: closes `tabela`,
+    /// clears the filter and the order a title click chose, opens `nome`,
+    /// sets up the fields and names the table in the status bar. An open
+    /// failure propagates after the field setup.
     void AbreTabela(const std::string& nome);
 
     /// Status bar panel texts (0: table, 1: connection, 2: fixed label).

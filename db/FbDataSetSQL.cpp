@@ -98,37 +98,51 @@ std::string FbTableClearSQL(int dialect, std::string_view table) {
     return "delete from " + FbTableNameInSQL(dialect, table);
 }
 
-std::string FbTableOrderText(int dialect, std::string_view fieldList) {
+std::string FbTableOrderText(int dialect, std::string_view fieldList, bool descending) {
     if (FbTrim(fieldList).empty()) return {};
+    const char* const direction = descending ? " desc" : "";
+    std::string out;
     if (dialect == 1) {
         // Dialect 1 names are case-insensitive: the list is normalised as a whole.
-        std::string t = FbUpperCase(FbTrim(fieldList));
-        std::string out;
-        for (char c : t) {
-            if (c == ';')
-                out += ", ";
-            else
-                out += c;
+        const std::string t = FbUpperCase(FbTrim(fieldList));
+        if (!descending) {
+            for (char c : t) {
+                if (c == ';')
+                    out += ", ";
+                else
+                    out += c;
+            }
+            return out;
+        }
+        for (const std::string& f : splitFields(t)) {
+            if (!out.empty()) out += ", ";
+            out += FbTrim(f) + direction;
         }
         return out;
     }
-    std::string out;
     for (const std::string& f : splitFields(fieldList)) {
         if (!out.empty()) out += ", ";
-        out += QuoteIdentifier(dialect, f);
+        // A column may be named with a double quote in it (dialect 3).
+        out += '"';
+        for (char c : f) {
+            out += c;
+            if (c == '"') out += '"';
+        }
+        out += '"';
+        out += direction;
     }
     return out;
 }
 
 std::string FbTableSelectSQL(int dialect, std::string_view table, std::string_view filter,
-                             bool filtered, std::string_view orderFieldList) {
+                             bool filtered, std::string_view orderFieldList, bool descending) {
     std::string sql = selectHead(dialect, table);
     if (filtered && !filter.empty()) {
         sql += kLineEnd;
         sql += " where ";
         sql += filter;
     }
-    std::string orderText = FbTableOrderText(dialect, orderFieldList);
+    std::string orderText = FbTableOrderText(dialect, orderFieldList, descending);
     if (!orderText.empty()) {
         sql += kLineEnd;
         sql += " order by ";

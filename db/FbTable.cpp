@@ -58,6 +58,7 @@ void TFbTable::SetTableName(const std::string& name) {
     regenerate_ = true;
     indexName_.clear();
     indexFieldNames_.clear();
+    indexDescending_ = false;
     primaryKey_.clear();
     indexDefs_.clear();
     // Updatability belongs to the table that was read, not to the next one.
@@ -68,7 +69,7 @@ void TFbTable::SetFilter(const std::string& filter) {
     if (filtered_ && filter != filter_) {
         filter_ = filter;
         if (Active())
-            reopenKeepingRow();
+            ReopenKeepingRow();
         else
             regenerate_ = true;
         return;
@@ -80,7 +81,7 @@ void TFbTable::SetFiltered(bool value) {
     if (value == filtered_) return;
     filtered_ = value;
     regenerate_ = true;
-    if (Active()) reopenKeepingRow();
+    if (Active()) ReopenKeepingRow();
 }
 
 void TFbTable::SetFilterOptions(int options) {
@@ -108,7 +109,15 @@ void TFbTable::SetIndexName(const std::string& value) {
     }
 }
 
-void TFbTable::reopenKeepingRow() {
+void TFbTable::SetIndexDescending(bool value) {
+    if (value != indexDescending_) {
+        indexDescending_ = value;
+        regenerate_ = true;
+    }
+}
+
+void TFbTable::ReopenKeepingRow(int searchLimit) {
+    if (!Active()) return;
     TFbBusyScope busy; // the walk back to the row may fetch many rows
     const std::string key = CurrentRowKey();
     regenerate_ = true;
@@ -118,12 +127,14 @@ void TFbTable::reopenKeepingRow() {
         Open();
         if (!key.empty()) {
             // Walk from the first row until the row with the same key is
-            // current; without it, stay on the first row.
+            // current; without it, stay on the first row. The limit keeps a
+            // row that moved far away from costing the whole table.
             bool found = false;
             First();
-            while (!Eof() && !found) {
+            while (!Eof()) {
                 found = CurrentRowKey() == key;
-                if (!found) Next();
+                if (found || (searchLimit >= 0 && RecNo() >= searchLimit)) break;
+                Next();
             }
             if (!found) First();
         }
@@ -273,7 +284,7 @@ void TFbTable::generateSelect() {
     } else if (defaultIndex_) {
         order = primaryKey_;
     }
-    selectText_ = FbTableSelectSQL(d, tableName_, filter_, filtered_, order);
+    selectText_ = FbTableSelectSQL(d, tableName_, filter_, filtered_, order, indexDescending_);
     refreshText_ = FbTableRefreshSQL(d, tableName_);
     SelectSQL().SQL().SetText(selectText_);
     companions_->statements[0].SQL().SetText(refreshText_);

@@ -14,15 +14,18 @@ class TFbInternalTransactionScope;
 /// The SELECT of a table: "select " Q(T) ".*, RDB$DB_KEY as FB_INTERNAL_DBKEY
 /// from " Q(T); a second line " where " + filter when `filtered` and the
 /// filter is not empty (kept as given); a last line " order by " +
-/// FbTableOrderText(orderFieldList) when that is not empty. Lines are
-/// joined by CR LF. Q is QuoteIdentifier with `dialect`.
+/// FbTableOrderText(orderFieldList, descending) when that is not empty.
+/// Lines are joined by CR LF. Q is QuoteIdentifier with `dialect`.
 std::string FbTableSelectSQL(int dialect, std::string_view table, std::string_view filter,
-                             bool filtered, std::string_view orderFieldList);
+                             bool filtered, std::string_view orderFieldList,
+                             bool descending = false);
 
-/// The order text for a ";"-separated field list: each field quoted, ", "
-/// between them; in dialect 1 the whole list is trimmed, upper-cased and
-/// every ";" becomes ", ". Empty for an empty list.
-std::string FbTableOrderText(int dialect, std::string_view fieldList);
+/// The order text for a ";"-separated field list: in dialect 3 each field
+/// in double quotes (embedded double quotes doubled), ", " between them; in
+/// dialect 1 the whole list is trimmed, upper-cased and every ";" becomes
+/// ", ". `descending` puts " desc" after every field (dialect 1 then also
+/// trims each field). Empty for an empty list.
+std::string FbTableOrderText(int dialect, std::string_view fieldList, bool descending = false);
 
 /// The statements generated for an updatable table over `fields` (the
 /// columns that are neither computed nor read-only).
@@ -93,6 +96,18 @@ public:
     /// Optional order by the fields of a named index.
     const std::string& IndexName() const { return indexName_; }
     void SetIndexName(const std::string& value);
+    /// Every field of the order in force runs from the highest value down
+    /// (default false). Like the other order properties it takes effect at
+    /// the next open and is cleared when TableName changes.
+    bool IndexDescending() const { return indexDescending_; }
+    void SetIndexDescending(bool value);
+
+    /// Runs the SELECT again as the properties now give it (order, filter)
+    /// and makes current the row that was current, when it is among the
+    /// first `searchLimit` rows of the new result (all rows when negative);
+    /// otherwise the first row. Controls hear one ControlsEnabled at the end.
+    /// Does nothing on a closed table. On failure the table stays closed.
+    void ReopenKeepingRow(int searchLimit = -1);
 
     /// True once an open found the table not updatable (a view or a system
     /// table).
@@ -126,7 +141,6 @@ private:
         bool required = false;
     };
 
-    void reopenKeepingRow();
     void readCatalogFields(TFbInternalTransactionScope& scope);
     void readIndexDefs(TFbInternalTransactionScope& scope);
     void readUpdatability(TFbInternalTransactionScope& scope);
@@ -142,6 +156,7 @@ private:
     bool defaultIndex_ = true;
     std::string indexFieldNames_;
     std::string indexName_;
+    bool indexDescending_ = false;
     bool readOnly_ = false;
     bool regenerate_ = true;
     std::string primaryKey_;

@@ -47,6 +47,35 @@ TEST(SelectText, OrderTextFromAFieldList) {
     EXPECT_EQ(FbTableOrderText(1, " b;a "), "B, A");
 }
 
+struct OrderCase {
+    int dialect;
+    const char* fields;
+    bool descending;
+    const char* expected;
+};
+
+TEST(SelectText, OrderTextByDialectAndDirection) {
+    const OrderCase cases[] = {
+        {3, "NOME;ID", false, "\"NOME\", \"ID\""},
+        {3, "NOME;ID", true, "\"NOME\" desc, \"ID\" desc"},
+        {3, "Nome Completo", true, "\"Nome Completo\" desc"},
+        {3, "minusculas;ORDER", false, "\"minusculas\", \"ORDER\""},
+        {3, "PRE\xc7O", false, "\"PRE\xc7O\""},
+        {3, "A\"B", false, "\"A\"\"B\""},
+        {3, "A\"B;C", true, "\"A\"\"B\" desc, \"C\" desc"},
+        {3, "", true, ""},
+        {1, "nome;id", false, "NOME, ID"},
+        {1, " nome ; id ", true, "NOME desc, ID desc"},
+        {1, "", true, ""},
+    };
+    for (const OrderCase& c : cases)
+        EXPECT_EQ(FbTableOrderText(c.dialect, c.fields, c.descending), c.expected)
+            << c.dialect << " " << c.fields << " " << c.descending;
+    EXPECT_EQ(FbTableSelectSQL(3, "T", "A = 1", true, "NOME;ID", true),
+              "select \"T\".*, RDB$DB_KEY as FB_INTERNAL_DBKEY from \"T\"\r\n"
+              " where A = 1\r\n order by \"NOME\" desc, \"ID\" desc");
+}
+
 TEST(SelectText, ModificationStatementsOverTheWritableFields) {
     const std::vector<std::string> fields{"ID", "Nome"};
     EXPECT_EQ(FbTableRefreshSQL(3, "T"), "select \"T\".*, RDB$DB_KEY as FB_INTERNAL_DBKEY from "

@@ -124,6 +124,30 @@ TEST(TableOpen, NewFilterOnAnOpenTableReopensOnTheSameRow) {
     EXPECT_EQ(env.table.RecNo(), 1);
 }
 
+TEST(TableOpen, ChosenOrderTakesEffectAtAReopenThatLooksForTheRowWithinItsLimit) {
+    Env env(kShop);
+    env.open("CLIENTES");
+    env.table.SetIndexFieldNames("NOME");
+    env.table.SetIndexDescending(true);
+    EXPECT_EQ(env.table.FieldByName("NOME").AsString(), "Ana") << "no reopening yet";
+    env.table.ReopenKeepingRow();
+    EXPECT_EQ(env.table.FieldByName("NOME").AsString(), "Ana");
+    EXPECT_EQ(env.table.RecNo(), 3);
+    EXPECT_EQ(env.column("NOME"), (Strings{"Carla", "Bruno", "Ana"}));
+
+    env.table.SetRecNo(3);
+    env.table.SetIndexFieldNames("ID"); // Ana stays third, beyond a limit of 2
+    env.table.ReopenKeepingRow(2);
+    EXPECT_EQ(env.table.RecNo(), 1);
+    EXPECT_EQ(env.table.FieldByName("NOME").AsString(), "Carla");
+    EXPECT_EQ(env.table.RecordCount(), 2) << "no row fetched past the limit";
+
+    env.table.Close();
+    env.table.SetTableName("NOTAS");
+    EXPECT_FALSE(env.table.IndexDescending());
+    EXPECT_EQ(env.table.IndexFieldNames(), "");
+}
+
 TEST(TableOpen, ReopeningAJoinViewFindsTheSameRowByItsWholeKey) {
     Env env(std::string(kShop) + "CREATE VIEW VX AS SELECT C.ID, N.TEXTO FROM CLIENTES C "
                                  "CROSS JOIN NOTAS N;");
