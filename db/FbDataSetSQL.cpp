@@ -69,18 +69,21 @@ bool plainName(std::string_view name) {
     return !std::binary_search(kReservedWords.begin(), kReservedWords.end(), name);
 }
 
+// The parameter marker named after a column. A quoted parameter name ends at
+// its next double quote, so a quote inside the column's name cannot travel in
+// it: the parameter then carries the name without its quotes.
+std::string parameterFor(int dialect, std::string_view field) {
+    std::string name(field);
+    std::erase(name, '"');
+    return ":" + QuoteIdentifier(dialect, name);
+}
+
 } // namespace
 
 std::string FbTableNameInSQL(int dialect, std::string_view name) {
     // Dialect 1 has no quoted names: the name goes as it always went.
     if (dialect == 1 || plainName(name)) return std::string(name);
-    std::string q = "\"";
-    for (char c : name) {
-        q += c;
-        if (c == '"') q += '"';
-    }
-    q += '"';
-    return q;
+    return QuoteIdentifier(dialect, name);
 }
 
 std::vector<std::string> FbTableReplicateSQL(int dialect, std::string_view table,
@@ -122,13 +125,7 @@ std::string FbTableOrderText(int dialect, std::string_view fieldList, bool desce
     }
     for (const std::string& f : splitFields(fieldList)) {
         if (!out.empty()) out += ", ";
-        // A column may be named with a double quote in it (dialect 3).
-        out += '"';
-        for (char c : f) {
-            out += c;
-            if (c == '"') out += '"';
-        }
-        out += '"';
+        out += QuoteIdentifier(dialect, f);
         out += direction;
     }
     return out;
@@ -168,9 +165,8 @@ std::string FbTableInsertSQL(int dialect, std::string_view table,
             names += ", ";
             values += ", ";
         }
-        std::string q = QuoteIdentifier(dialect, f);
-        names += q;
-        values += ":" + q;
+        names += QuoteIdentifier(dialect, f);
+        values += parameterFor(dialect, f);
     }
     return "insert into " + QuoteIdentifier(dialect, table) + " (" + names + ") values (" + values +
            ")";
@@ -181,8 +177,7 @@ std::string FbTableModifySQL(int dialect, std::string_view table,
     std::string pairs;
     for (const std::string& f : fields) {
         if (!pairs.empty()) pairs += ", ";
-        std::string q = QuoteIdentifier(dialect, f);
-        pairs += q + " = :" + q;
+        pairs += QuoteIdentifier(dialect, f) + " = " + parameterFor(dialect, f);
     }
     return "update " + QuoteIdentifier(dialect, table) + " set " + pairs +
            " where RDB$DB_KEY = :FB_INTERNAL_DBKEY";

@@ -51,10 +51,14 @@ std::string NormalizeIdentifier(int dialect, std::string_view name) {
 
 std::string QuoteIdentifier(int dialect, std::string_view name) {
     if (dialect == 1) return FbUpperCase(FbTrim(name));
+    // A double quote inside the name is doubled, or the name would end there.
     std::string r;
     r.reserve(name.size() + 2);
     r += '"';
-    r += name;
+    for (char c : name) {
+        r += c;
+        if (c == '"') r += '"';
+    }
     r += '"';
     return r;
 }

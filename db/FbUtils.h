@@ -24,7 +24,8 @@ std::string FbUpperCase(std::string_view s);
 std::string NormalizeIdentifier(int dialect, std::string_view name);
 
 /// An identifier as it is written into generated SQL: in dialect 1 trimmed
-/// and upper-cased, in other dialects wrapped in double quotes as it is.
+/// and upper-cased, in other dialects wrapped in double quotes, with every
+/// double quote inside doubled (nothing trimmed).
 std::string QuoteIdentifier(int dialect, std::string_view name);
 
 /// What the named-parameter parser makes of a statement text.

@@ -29,6 +29,15 @@ TEST(TableOpen, RowsComeInPrimaryKeyOrder) {
                                       "from \"CLIENTES\"\r\n order by \"ID\"");
 }
 
+TEST(TableOpen, NamesHoldingADoubleQuoteOpenInKeyOrder) {
+    Env env("CREATE TABLE \"a\"\"b\" (\"k\"\"1\" INTEGER NOT NULL PRIMARY KEY, V VARCHAR(5));"
+            "INSERT INTO \"a\"\"b\" VALUES (2, 'dois');"
+            "INSERT INTO \"a\"\"b\" VALUES (1, 'um');");
+    env.open("a\"b");
+    EXPECT_EQ(env.column("V"), (Strings{"um", "dois"}));
+    EXPECT_EQ(env.table.PrimaryKeyFields(), "k\"1");
+}
+
 TEST(TableOpen, TableWithoutPrimaryKeyHasNoOrderBy) {
     Env env(kShop);
     env.open("NOTAS");

@@ -156,7 +156,9 @@ TEST(Identifiers, NormalisedByDialect) {
 
 TEST(Identifiers, QuotedByDialect) {
     EXPECT_EQ(QuoteIdentifier(3, "Clientes"), "\"Clientes\"");
-    EXPECT_EQ(QuoteIdentifier(3, " a\"b "), "\" a\"b \"");
+    // A quote inside the name is doubled, so the name reads back whole.
+    EXPECT_EQ(QuoteIdentifier(3, " a\"b "), "\" a\"\"b \"");
+    EXPECT_EQ(NormalizeIdentifier(3, QuoteIdentifier(3, "a\"\"b")), "a\"\"b");
     EXPECT_EQ(QuoteIdentifier(1, " clientes "), "CLIENTES");
 }
 
