@@ -1,5 +1,7 @@
 #include "automation/ServerKit.h"
 
+#include "rtl/cnumeric.h"
+
 namespace automation::kit {
 
 bool sameName(std::string_view a, std::string_view b) {
@@ -41,6 +43,11 @@ void assignment(std::string_view name, Invoke kind, std::size_t nargs) {
     if (kind != Invoke::Put)
         throw EOleError("'" + std::string(name) + "' s\xf3 aceita atribui\xe7\xe3o");
     if (nargs != 1) badParamCount(name);
+}
+
+void writeDocument(const std::function<void()>& save) {
+    rtl::ScopedCNumeric numbers;
+    save();
 }
 
 } // namespace automation::kit

@@ -11,6 +11,7 @@ packages=(
   libgtest-dev
   xvfb xauth fonts-liberation
   unzip
+  locales
 )
 
 missing=()

@@ -9,6 +9,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/install-deps.sh
 bash scripts/build.sh build
+# The export tests run the process under a Brazilian locale; made once here
+# rather than by several tests at the same moment.
+bash tests/support/ensure-locale.sh pt_BR.UTF-8
 # A server that was already listening belongs to someone else: use it, and
 # leave it running.
 if ! bash scripts/fb-server.sh status; then
