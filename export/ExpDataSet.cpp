@@ -97,9 +97,16 @@ void FonteDataSet::acrescentaTexto(int coluna, std::string& saida) {
     case Tipo::Texto:
         f.AppendAsString(saida);
         break;
-    case Tipo::Pequeno:
-        saida += BooleanText(f.AsInteger() == 1);
+    case Tipo::Pequeno: {
+        // 0 and 1 are flags and read as such; any other value is a number
+        // (a group, a quantity, a code) that must not be lost.
+        const int v = f.AsInteger();
+        if (v == 0 || v == 1)
+            saida += BooleanText(v == 1);
+        else
+            rtl::appendIntToStr(saida, v);
         break;
+    }
     case Tipo::Inteiro:
         rtl::appendIntToStr(saida, f.AsInteger());
         break;
@@ -172,6 +179,14 @@ Valor FonteDataSet::valor(int coluna) {
         v.moeda = f.AsCurrency();
         break;
     case Tipo::Pequeno:
+        if (int n = f.AsInteger(); n != 0 && n != 1) {
+            v.tipo = Valor::Tipo::Inteiro;
+            v.inteiro = n;
+            break;
+        }
+        v.tipo = Valor::Tipo::Texto;
+        v.texto = texto(coluna);
+        break;
     case Tipo::Logico:
     case Tipo::Data:
     case Tipo::Hora:

@@ -76,8 +76,8 @@ public:
     virtual void proximo() = 0;
 
     /// The current row's cell as the delimited text writer writes it (also
-    /// the text that Word and Excel receive for dates, times, small
-    /// integers and booleans).
+    /// the text that Word and Excel receive for dates, times, booleans and
+    /// small integers 0 and 1; other small integers reach them as integers).
     virtual std::string texto(int coluna) = 0;
     /// The current row's cell as the HTML and XML writers write it (before
     /// their own escaping): as `texto`, but currency in the regional
