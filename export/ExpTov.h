@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 class TExpTov;
 class TFbCustomDataSet;
@@ -150,6 +151,13 @@ std::string nomeXml(const std::string& rotulo);
 /// An XML element value: "<", ">" and "&" become blanks, characters that
 /// XML 1.0 forbids are dropped.
 std::string valorXml(const std::string& valor);
+
+/// `arquivo` named for content whose extension is `extensao` ("docx"): kept
+/// when it already ends so (any case), the older extension `antiga` ("doc")
+/// replaced, anything else (no extension, another one) followed by
+/// "." + `extensao`.
+std::string comExtensao(const std::string& arquivo, std::string_view extensao,
+                        std::string_view antiga);
 
 } // namespace exporta
 

@@ -141,13 +141,13 @@ TExportaTov::TExportaTov(TExpTov* owner, QWidget* parent) : QDialog(parent), own
     GroupBox2->setGeometry(8, 294, 209, 113);
     rbTxt = new QRadioButton(q("Texto (.txt)"), GroupBox2);
     rbTxt->move(18, 28);
-    rbDoc = new QRadioButton(q("Word (.doc)"), GroupBox2);
+    rbDoc = new QRadioButton(q("Word (.docx)"), GroupBox2);
     rbDoc->move(18, 55);
     rbHtml = new QRadioButton(q("Web (.html)"), GroupBox2);
     rbHtml->move(116, 28);
     rbXML = new QRadioButton(q("XML (.xml)"), GroupBox2);
     rbXML->move(116, 55);
-    rbExcel = new QRadioButton(q("Excel (.xls)"), GroupBox2);
+    rbExcel = new QRadioButton(q("Excel (.xlsx)"), GroupBox2);
     rbExcel->move(18, 82);
     rbTxt->setChecked(true);
 
@@ -322,12 +322,16 @@ void TExportaTov::FlatSpeedButton2Click() {
     }
     rtl::UserDialogs::FileDialog SaveDialog1;
     SaveDialog1.defaultExt = rbTxt->isChecked()     ? "txt"
-                             : rbDoc->isChecked()   ? "doc"
+                             : rbDoc->isChecked()   ? "docx"
                              : rbHtml->isChecked()  ? "html"
-                             : rbExcel->isChecked() ? "xls"
+                             : rbExcel->isChecked() ? "xlsx"
                                                     : "xml";
     std::string arquivo;
     if (dlg.saveFile(SaveDialog1, arquivo)) {
+        // Office Open XML content under a ".doc" or ".xls" name makes Office
+        // warn and file managers pick the wrong program.
+        if (rbDoc->isChecked()) arquivo = exporta::comExtensao(arquivo, "docx", "doc");
+        if (rbExcel->isChecked()) arquivo = exporta::comExtensao(arquivo, "xlsx", "xls");
         std::error_code ec;
         bool segue =
             !std::filesystem::exists(arquivo, ec) ||

@@ -373,7 +373,25 @@ TEST_F(DialogoOffice, AfterTheServersOwnMessageNoCompletionIsAnnounced) {
     EXPECT_EQ(usuario.mensagens, V{"N\xe3o foi poss\xedvel executar o MS-WORD"});
 
     usuario.mensagens.clear();
-    exportaPeloDialogo(t, false, pasta.file("t.xls"));
+    exportaPeloDialogo(t, false, pasta.file("t.xlsx"));
     EXPECT_EQ(usuario.mensagens, V{"Exporta\xe7\xe3o completada."});
-    EXPECT_EQ(officefiles::readSheet(pasta.file("t.xls"))["A2"].value, "1");
+    EXPECT_EQ(officefiles::readSheet(pasta.file("t.xlsx"))["A2"].value, "1");
+}
+
+TEST_F(DialogoOffice, TheFileWrittenCarriesTheExtensionOfItsContent) {
+    Tabela t(pasta, "create table T (A integer); insert into T values (1);", "T");
+    exptest::grava(pasta.file("r.doc"), "antigo");
+    exportaPeloDialogo(t, true, pasta.file("r.doc"));
+    EXPECT_EQ(officefiles::readWord(pasta.file("r.docx")).rows.at(1).at(0).text, "1");
+    EXPECT_EQ(exptest::le(pasta.file("r.doc")), "antigo");
+    EXPECT_TRUE(usuario.perguntas.empty()) << "only r.doc existed";
+
+    exportaPeloDialogo(t, false, pasta.file("p.XLS"));
+    EXPECT_EQ(officefiles::readSheet(pasta.file("p.xlsx"))["A2"].value, "1");
+    EXPECT_FALSE(fs::exists(pasta.file("p.XLS")));
+
+    // The overwrite question is about the file that would be replaced.
+    exportaPeloDialogo(t, true, pasta.file("r.doc"));
+    EXPECT_EQ(usuario.perguntas,
+              V{"Aten\xe7\xe3o|J\xe1 existe um arquivo com este nome. Sobrescrever?"});
 }
