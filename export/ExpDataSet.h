@@ -1,10 +1,11 @@
 #pragma once
 // The table dataset seen as a writer's row source.
-#include "export/ExpTov.h"
+#include "export/Exporta.h"
 
 #include <vector>
 
 class TField;
+class TFbCustomDataSet;
 
 namespace exporta {
 

@@ -1,5 +1,5 @@
 #include "export/ExpArquivo.h"
-#include "export/ExpTov.h"
+#include "export/Exporta.h"
 
 #include "rtl/strutil.h"
 

@@ -37,8 +37,8 @@ LSAN_OPTIONS=${LSAN_OPTIONS:-$lsan:use_tls=0} ctest --output-on-failure -j2 -L '
 # toolkit's live objects look like leaks, so these run with every address and
 # undefined-behaviour check but without the leak check (valgrind covers leaks
 # of the access layer).
-ASAN_OPTIONS=${ASAN_OPTIONS}:detect_leaks=0 ctest --output-on-failure -j2 -L '^(ui|export)$' "$@" || status=1
+ASAN_OPTIONS=${ASAN_OPTIONS}:detect_leaks=0 ctest --output-on-failure -j2 -L '^(ui|export|export_ui)$' "$@" || status=1
 # Everything else, with thread-local storage walked as usual (the toolkit
 # keeps live objects there).
-LSAN_OPTIONS=${LSAN_OPTIONS:-$lsan} ctest --output-on-failure -j2 -LE '^(db|dataset|ui|export)$' "$@" || status=1
+LSAN_OPTIONS=${LSAN_OPTIONS:-$lsan} ctest --output-on-failure -j2 -LE '^(db|dataset|ui|export|export_ui)$' "$@" || status=1
 exit $status

@@ -1,6 +1,6 @@
 // The small rules inside the writers: separator edits, qualifying, HTML
 // entities and valid XML names and values.
-#include "export/ExpTov.h"
+#include "export/Exporta.h"
 
 #include <gtest/gtest.h>
 

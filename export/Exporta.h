@@ -1,5 +1,7 @@
 #pragma once
-// The export component and the contract shared by its writers.
+// The contract shared by the export writers, and the writers of the text
+// formats. Plain C++: the dialog and the component that show it live above,
+// in export/ui.
 //
 // A writer walks the dataset through a `exporta::Fonte`: the fields chosen
 // in the dialog (the visible ones, in the dataset's field order), their
@@ -21,7 +23,6 @@
 #include <string_view>
 
 class TExpTov;
-class TFbCustomDataSet;
 
 namespace exporta {
 
@@ -160,23 +161,3 @@ std::string comExtensao(const std::string& arquivo, std::string_view extensao,
                         std::string_view antiga);
 
 } // namespace exporta
-
-/// The export component: `Executar` shows the export dialog for `DataSet`.
-/// Owned by the main window; never owns the dataset.
-class TExpTov {
-public:
-    /// Optional; raised by the HTML writer for every cell.
-    exporta::TKHTMLFormatCellEvent OnFormatCell;
-    /// The dataset to export; must be open when `Executar` runs.
-    TFbCustomDataSet* DataSet = nullptr;
-
-    /// Builds the export dialog, shows it modally (centred over the active
-    /// window) and destroys it. Needs a running QApplication.
-    void Executar();
-
-    /// The HTML writer with this component's OnFormatCell.
-    bool ExpHtml(const std::string& arquivo, exporta::Fonte& fonte,
-                 const exporta::Progresso& progresso = {});
-    /// The same over the visible fields of `ds`.
-    bool ExpHtml(const std::string& arquivo, TFbCustomDataSet& ds);
-};

@@ -1,8 +1,8 @@
 // The export as the user runs it: "Exportar" on an open table, the dialog
 // filled from the table's fields, the choice, the save and overwrite
 // questions, the writer, and the table's fields afterwards.
-#include "export/ExpTov.h"
-#include "export/ExportaTov.h"
+#include "export/ui/ExpTov.h"
+#include "export/ui/ExportaTov.h"
 #include "tests/export/gravador.h"
 #include "tests/export/montagem.h"
 #include "tests/export/tabela.h"

@@ -1,7 +1,7 @@
 // The export dialog on its own: moving fields between the two lists, the
 // selection that follows a move, the format and separator defaults, the
 // shortcuts and the checks made before any file is written.
-#include "export/ExportaTov.h"
+#include "export/ui/ExportaTov.h"
 #include "tests/export/gravador.h"
 #include "tests/ui/leiaute.h"
 
