@@ -47,7 +47,15 @@ void assignment(std::string_view name, Invoke kind, std::size_t nargs) {
 
 void writeDocument(const std::function<void()>& save) {
     rtl::ScopedCNumeric numbers;
-    save();
+    try {
+        save();
+    } catch (const EOleError&) {
+        throw;
+    } catch (const std::exception& e) {
+        // The file's own failures (rtl::SafeFile) reach the client the way
+        // every failure of a server call does.
+        throw EOleError(e.what());
+    }
 }
 
 } // namespace automation::kit

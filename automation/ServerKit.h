@@ -31,7 +31,7 @@ void assignment(std::string_view name, Invoke kind, std::size_t nargs);
 /// Runs `save`, which writes a document file, with numbers in the file
 /// formats' own form ("." as decimal point) whatever LC_NUMERIC the process
 /// runs under: the libraries that write the files format numbers with the C
-/// library's printf family.
+/// library's printf family. Any failure leaves as an EOleError.
 void writeDocument(const std::function<void()>& save);
 
 /// The SaveAs(path) and Close([save changes]) members of an open document

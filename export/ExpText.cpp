@@ -1,6 +1,6 @@
-#include "export/ExpArquivo.h"
 #include "export/Exporta.h"
 
+#include "rtl/safefile.h"
 #include "rtl/strutil.h"
 
 namespace exporta {
@@ -58,7 +58,7 @@ bool ExpText(const std::string& arquivo, Fonte& fonte, const std::string& edSepC
     if (progresso) progresso(0, total);
     fonte.primeiro();
 
-    TArquivoSeguro saida(arquivo);
+    rtl::SafeFile saida(arquivo);
     const int colunas = fonte.colunas();
     std::string linha, v;
     std::int64_t escritas = 0;
@@ -74,12 +74,12 @@ bool ExpText(const std::string& arquivo, Fonte& fonte, const std::string& edSepC
                 qualificaEm(linha, v, qualificador);
             }
         }
-        saida.linha(linha);
+        saida.line(linha);
         ++escritas;
         if (progresso) progresso(escritas, total);
         fonte.proximo();
     }
-    saida.conclui();
+    saida.commit();
     return true;
 }
 

@@ -8,7 +8,7 @@
 // labels, and each cell already formatted the way the writers share. It
 // reports progress through a callback and streams its output into a
 // temporary file that replaces the target only after the last row
-// (ExpArquivo.h).
+// (rtl/safefile.h).
 //
 // Result of every writer: true when the file was written; false when the
 // writer could not start and has already told the user why (through

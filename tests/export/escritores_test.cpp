@@ -3,8 +3,8 @@
 // component's cell event: ui/componente_test.cpp.
 #include "export/ExpDataSet.h"
 #include "export/Exporta.h"
-#include "tests/export/montagem.h"
 #include "tests/export/tabela.h"
+#include "tests/support/tmpfs.h"
 
 #include "rtl/settings.h"
 
@@ -257,8 +257,8 @@ TEST_F(Escritores, AFullDeviceKeepsThePreviousFileIntact) {
              "GRANDE");
     fs::create_directory(pasta.path() / "cheio");
     std::string dir = (pasta.path() / "cheio").string();
-    exptest::Montagem m(dir, false, "size=128k");
-    if (!m.montado()) GTEST_SKIP() << "cannot mount a small tmpfs here";
+    fbtest::Tmpfs m(dir, false, "size=128k");
+    if (!m.mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here";
     std::string antigo = dir + "/anterior.dat";
     exptest::grava(antigo, "o arquivo de ontem");
     for (const auto& e : kEscritores) {
