@@ -5,7 +5,7 @@
 #include "db/FbDatabase.h"
 #include "db/FbSQL.h"
 #include "db/FbTable.h"
-#include "filter/UFiltrar.h"
+#include "filter/ui/UFiltrar.h"
 #include "rtl/dialogs.h"
 #include "rtl/parse.h"
 #include "rtl/settings.h"

@@ -8,7 +8,7 @@
 #include "db/FbDatabase.h"
 #include "db/FbSQL.h"
 #include "db/FbTable.h"
-#include "export/ExpTov.h"
+#include "export/ui/ExpTov.h"
 #include "rtl/dialogs.h"
 
 #include <QWidget>

@@ -6,6 +6,7 @@
 #include "automation/ServerKit.h"
 #include "automation/Servers.h"
 
+#include "rtl/safefile.h"
 #include "rtl/settings.h"
 
 #include <cctype>
@@ -257,7 +258,7 @@ struct BookOwner {
 };
 
 void saveXlsx(const Workbook& book, const std::string& path) {
-    ooxml::PendingFile out(path);
+    rtl::SafeFile out(path);
     lxw_workbook_options opts{};
     // Rows are written in order, so the rows can be streamed to the file
     // instead of being held a second time in memory.

@@ -1,5 +1,7 @@
 #include "automation/ServerKit.h"
 
+#include "rtl/cnumeric.h"
+
 namespace automation::kit {
 
 bool sameName(std::string_view a, std::string_view b) {
@@ -41,6 +43,19 @@ void assignment(std::string_view name, Invoke kind, std::size_t nargs) {
     if (kind != Invoke::Put)
         throw EOleError("'" + std::string(name) + "' s\xf3 aceita atribui\xe7\xe3o");
     if (nargs != 1) badParamCount(name);
+}
+
+void writeDocument(const std::function<void()>& save) {
+    rtl::ScopedCNumeric numbers;
+    try {
+        save();
+    } catch (const EOleError&) {
+        throw;
+    } catch (const std::exception& e) {
+        // The file's own failures (rtl::SafeFile) reach the client the way
+        // every failure of a server call does.
+        throw EOleError(e.what());
+    }
 }
 
 } // namespace automation::kit

@@ -3,6 +3,7 @@
 // checks and the error texts a client sees.
 #include "automation/Automation.h"
 
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -27,6 +28,12 @@ void readOrCall(std::string_view name, Invoke kind, std::size_t nargs, std::size
 /// A property assignment without index arguments: exactly one value.
 void assignment(std::string_view name, Invoke kind, std::size_t nargs);
 
+/// Runs `save`, which writes a document file, with numbers in the file
+/// formats' own form ("." as decimal point) whatever LC_NUMERIC the process
+/// runs under: the libraries that write the files format numbers with the C
+/// library's printf family. Any failure leaves as an EOleError.
+void writeDocument(const std::function<void()>& save);
+
 /// The SaveAs(path) and Close([save changes]) members of an open document
 /// (a Word document, an Excel workbook: anything with `closed` and
 /// `savedAs`), written to a file by `save`. Close drops `doc` from `open`;
@@ -40,7 +47,7 @@ bool saveAsOrClose(std::string_view name, Invoke kind, std::span<const Variant> 
         readOrCall(name, kind, args.size(), 1, 1);
         const std::string& path = args[0].text();
         if (path.empty()) throw EOleError("Nome de arquivo inv\xe1lido");
-        save(*doc, path);
+        writeDocument([&] { save(*doc, path); });
         doc->savedAs = path;
         return true;
     }
@@ -48,7 +55,7 @@ bool saveAsOrClose(std::string_view name, Invoke kind, std::span<const Variant> 
         readOrCall(name, kind, args.size(), 0, 1);
         if (!args.empty() && args[0].toBool()) {
             if (doc->savedAs.empty()) throw EOleError(neverSaved);
-            save(*doc, doc->savedAs);
+            writeDocument([&] { save(*doc, doc->savedAs); });
         }
         doc->closed = true;
         std::erase(open, doc);

@@ -7,6 +7,8 @@
 #include "automation/ServerKit.h"
 #include "automation/Servers.h"
 
+#include "rtl/safefile.h"
+
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -452,7 +454,7 @@ void addBuffer(zip_t* z, const char* name, const char* data) {
 }
 
 void saveDocx(const WordDocument& doc, const std::string& path) {
-    ooxml::PendingFile out(path);
+    rtl::SafeFile out(path);
     // The body can be large, so it is staged in an anonymous temporary file
     // rather than in memory; the archive takes the file over.
     std::FILE* body = std::tmpfile();

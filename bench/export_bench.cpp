@@ -4,7 +4,7 @@
 // size is its own; the better of two runs is shown. Usage: bench_export [rows...] (default 100000
 // 1000000).
 #include "bench/export_kit.h"
-#include "export/ExpTov.h"
+#include "export/Exporta.h"
 #include "rtl/settings.h"
 
 #include <cstdlib>

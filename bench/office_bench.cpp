@@ -4,7 +4,7 @@
 // process. Usage: bench_office_bench [rows...] (default 100000).
 #include "bench/export_kit.h"
 #include "export/ExpExcel.h"
-#include "export/ExpTov.h"
+#include "export/Exporta.h"
 #include "export/ExpWord.h"
 #include "rtl/settings.h"
 

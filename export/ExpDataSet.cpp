@@ -1,24 +1,10 @@
-// The dialog's work on the dataset: offering its fields, preparing and
-// restoring their visible flags and running a writer over it; and the
-// dataset as a writer's row source.
+// The dataset as a writer's row source, and the value formatting the
+// writers share.
 #include "export/ExpDataSet.h"
-
-#include "export/ExpExcel.h"
-#include "export/ExpWord.h"
-#include "export/ExportaTov.h"
 
 #include "db/FbCustomDataSet.h"
 #include "db/FbUtils.h"
 #include "rtl/format.h"
-#include "rtl/strutil.h"
-
-#include <QLineEdit>
-#include <QListWidget>
-#include <QProgressBar>
-#include <QRadioButton>
-
-#include <algorithm>
-#include <climits>
 
 namespace exporta {
 
@@ -97,9 +83,16 @@ void FonteDataSet::acrescentaTexto(int coluna, std::string& saida) {
     case Tipo::Texto:
         f.AppendAsString(saida);
         break;
-    case Tipo::Pequeno:
-        saida += BooleanText(f.AsInteger() == 1);
+    case Tipo::Pequeno: {
+        // 0 and 1 are flags and read as such; any other value is a number
+        // (a group, a quantity, a code) that must not be lost.
+        const int v = f.AsInteger();
+        if (v == 0 || v == 1)
+            saida += BooleanText(v == 1);
+        else
+            rtl::appendIntToStr(saida, v);
         break;
+    }
     case Tipo::Inteiro:
         rtl::appendIntToStr(saida, f.AsInteger());
         break;
@@ -172,6 +165,14 @@ Valor FonteDataSet::valor(int coluna) {
         v.moeda = f.AsCurrency();
         break;
     case Tipo::Pequeno:
+        if (int n = f.AsInteger(); n != 0 && n != 1) {
+            v.tipo = Valor::Tipo::Inteiro;
+            v.inteiro = n;
+            break;
+        }
+        v.tipo = Valor::Tipo::Texto;
+        v.texto = texto(coluna);
+        break;
     case Tipo::Logico:
     case Tipo::Data:
     case Tipo::Hora:
@@ -187,90 +188,3 @@ Valor FonteDataSet::valor(int coluna) {
 }
 
 } // namespace exporta
-
-namespace {
-
-std::string l1(const QString& s) {
-    QByteArray b = s.toLatin1();
-    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
-
-bool ofertavel(TFieldType t) {
-    return t != ftBlob && t != ftMemo && t != ftGraphic && t != ftFmtMemo;
-}
-
-} // namespace
-
-void TExportaTov::carregaCampos() {
-    std::vector<std::string> nomes;
-    if (FDataSet) {
-        for (int i = 0; i < FDataSet->FieldCount(); ++i) {
-            TField& f = FDataSet->Fields(i);
-            if (!f.Visible()) continue;
-            const std::string formato = DefaultDisplayFormat(f.DataType(), f.FieldName());
-            if (!formato.empty()) f.SetDisplayFormat(formato);
-            if (ofertavel(f.DataType())) nomes.push_back(f.FieldName());
-        }
-    }
-    carregaNomes(nomes);
-}
-
-void TExportaTov::PreparaCampos() {
-    const int n = FDataSet->FieldCount();
-    FVisiveis.assign(static_cast<std::size_t>(n), false);
-    for (int i = 0; i < n; ++i)
-        FVisiveis[static_cast<std::size_t>(i)] = FDataSet->Fields(i).Visible();
-    for (int i = 0; i < n; ++i)
-        FDataSet->Fields(i).SetVisible(false);
-    for (int i = 0; i < lbExp->count(); ++i)
-        FDataSet->FieldByName(l1(lbExp->item(i)->text())).SetVisible(true);
-}
-
-void TExportaTov::RestauraCampos() {
-    const int n = std::min(FDataSet->FieldCount(), static_cast<int>(FVisiveis.size()));
-    for (int i = 0; i < n; ++i)
-        FDataSet->Fields(i).SetVisible(FVisiveis[static_cast<std::size_t>(i)]);
-}
-
-bool TExportaTov::executaEscritor(const std::string& arquivo) {
-    // The flags and the control updates come back on every path, also when
-    // the writer fails halfway.
-    struct Restaura {
-        TExportaTov& d;
-        bool preparado = false;
-        bool desabilitado = false;
-        ~Restaura() {
-            if (preparado) d.RestauraCampos();
-            if (desabilitado) {
-                try {
-                    d.FDataSet->EnableControls();
-                } catch (...) {
-                }
-            }
-        }
-    } restaura{*this};
-
-    restaura.preparado = true;
-    PreparaCampos();
-    FDataSet->Last();
-    FDataSet->First();
-    barra->setMaximum(std::max(0, FDataSet->RecordCount()));
-    barra->setValue(0);
-    FDataSet->DisableControls();
-    restaura.desabilitado = true;
-
-    exporta::FonteDataSet fonte(*FDataSet);
-    exporta::Progresso progresso = [this](std::int64_t pos, std::int64_t max) {
-        int m = static_cast<int>(std::min<std::int64_t>(max, INT_MAX));
-        if (barra->maximum() != m) barra->setMaximum(m);
-        barra->setValue(static_cast<int>(std::min<std::int64_t>(pos, m)));
-    };
-    if (rbTxt->isChecked())
-        return exporta::ExpText(arquivo, fonte, l1(edSepC->text()), l1(edSepT->text()), progresso);
-    if (rbDoc->isChecked()) return exporta::ExpWord(arquivo, fonte, progresso);
-    if (rbHtml->isChecked())
-        return owner_ ? owner_->ExpHtml(arquivo, fonte, progresso)
-                      : exporta::ExpHtml(arquivo, fonte, {}, nullptr, progresso);
-    if (rbExcel->isChecked()) return exporta::ExpExcel(arquivo, fonte, progresso);
-    return exporta::ExpXml(arquivo, fonte, progresso);
-}

@@ -1,10 +1,11 @@
 #pragma once
 // The table dataset seen as a writer's row source.
-#include "export/ExpTov.h"
+#include "export/Exporta.h"
 
 #include <vector>
 
 class TField;
+class TFbCustomDataSet;
 
 namespace exporta {
 
@@ -13,7 +14,8 @@ namespace exporta {
 /// stay open, with the same fields, while the object is used.
 ///
 /// Cell texts, with the current regional settings: strings as stored;
-/// small integers and booleans "SIM" / "N\xc3O"; integers and large
+/// booleans "SIM" / "N\xc3O"; small integers "SIM" for 1, "N\xc3O" for 0
+/// (and null), any other value in decimal; integers and large
 /// integers in decimal; floats, and currency in the text writer, in the
 /// general number format; currency in `textoWeb` in the regional currency
 /// format with 2 decimals; dates in the short date format, empty when null

@@ -2,7 +2,7 @@
 // The Excel writer: drives "Excel.Application" through late-bound calls to
 // fill the active sheet of a new workbook (a heading row of labels, one row
 // per dataset row) and save it under the chosen name.
-#include "export/ExpTov.h"
+#include "export/Exporta.h"
 
 namespace exporta {
 

@@ -1,5 +1,6 @@
-#include "export/ExpArquivo.h"
-#include "export/ExpTov.h"
+#include "export/Exporta.h"
+
+#include "rtl/safefile.h"
 
 namespace exporta {
 
@@ -40,27 +41,27 @@ std::string escapaHtml(const std::string& texto) {
 
 bool ExpHtml(const std::string& arquivo, Fonte& fonte, const TKHTMLFormatCellEvent& OnFormatCell,
              TExpTov* Sender, const Progresso&) {
-    TArquivoSeguro saida(arquivo);
+    rtl::SafeFile saida(arquivo);
     const int colunas = fonte.colunas();
-    saida.linha("<html>");
-    saida.linha("<head> <title> Listagem </title> </head>");
-    saida.linha("<body>");
-    saida.linha("<table border = \"1\" rows = \"" + std::to_string(fonte.registros()) +
-                "\" bordercolor=\"#000000\" cellspacing=\"0\" cellpadding=\"2\">");
-    saida.linha("<tr>");
+    saida.line("<html>");
+    saida.line("<head> <title> Listagem </title> </head>");
+    saida.line("<body>");
+    saida.line("<table border = \"1\" rows = \"" + std::to_string(fonte.registros()) +
+               "\" bordercolor=\"#000000\" cellspacing=\"0\" cellpadding=\"2\">");
+    saida.line("<tr>");
     std::string atributos, dado;
     for (int k = 0; k < colunas; ++k) {
         atributos.clear();
         dado = escapaHtml(fonte.rotulo(k));
         formata(OnFormatCell, Sender, 1, k + 1, fonte.nome(k), atributos, dado);
-        saida.linha("<th " + atributos + " >" + dado + " </th>");
+        saida.line("<th " + atributos + " >" + dado + " </th>");
     }
-    saida.linha("</tr>");
+    saida.line("</tr>");
 
     fonte.primeiro();
     std::string linha, valor;
     for (int row = 2; !fonte.fim(); ++row) {
-        saida.linha("<tr>");
+        saida.line("<tr>");
         for (int k = 0; k < colunas; ++k) {
             atributos.clear();
             valor.clear();
@@ -74,15 +75,15 @@ bool ExpHtml(const std::string& arquivo, Fonte& fonte, const TKHTMLFormatCellEve
             linha += " >";
             linha += dado;
             linha += " </td>";
-            saida.linha(linha);
+            saida.line(linha);
         }
-        saida.linha("</tr>");
+        saida.line("</tr>");
         fonte.proximo();
     }
-    saida.linha("</table>");
-    saida.linha("</body>");
-    saida.linha("</html>");
-    saida.conclui();
+    saida.line("</table>");
+    saida.line("</body>");
+    saida.line("</html>");
+    saida.commit();
     return true;
 }
 

@@ -1,5 +1,7 @@
-#include "export/ExpArquivo.h"
-#include "export/ExpTov.h"
+#include "export/Exporta.h"
+
+#include "rtl/safefile.h"
+#include "rtl/strutil.h"
 
 namespace exporta {
 
@@ -25,6 +27,22 @@ void qualificaEm(std::string& linha, const std::string& valor, char qualificador
 
 } // namespace
 
+std::string comExtensao(const std::string& arquivo, std::string_view extensao,
+                        std::string_view antiga) {
+    const std::size_t barra = arquivo.find_last_of('/');
+    const std::size_t inicio = barra == std::string::npos ? 0 : barra + 1;
+    const std::size_t ponto = arquivo.find_last_of('.');
+    // A dot that starts the name (a hidden file) begins no extension.
+    const bool temExtensao = ponto != std::string::npos && ponto > inicio;
+    const std::string_view atual =
+        temExtensao ? std::string_view(arquivo).substr(ponto + 1) : std::string_view();
+    if (temExtensao && rtl::sameText(atual, extensao)) return arquivo;
+    if (temExtensao && rtl::sameText(atual, antiga))
+        return arquivo.substr(0, ponto + 1) + std::string(extensao);
+    if (temExtensao && atual.empty()) return arquivo + std::string(extensao);
+    return arquivo + "." + std::string(extensao);
+}
+
 std::string Qualifica(const std::string& valor, char qualificador) {
     std::string r;
     r.reserve(valor.size() + 2);
@@ -40,7 +58,7 @@ bool ExpText(const std::string& arquivo, Fonte& fonte, const std::string& edSepC
     if (progresso) progresso(0, total);
     fonte.primeiro();
 
-    TArquivoSeguro saida(arquivo);
+    rtl::SafeFile saida(arquivo);
     const int colunas = fonte.colunas();
     std::string linha, v;
     std::int64_t escritas = 0;
@@ -56,12 +74,12 @@ bool ExpText(const std::string& arquivo, Fonte& fonte, const std::string& edSepC
                 qualificaEm(linha, v, qualificador);
             }
         }
-        saida.linha(linha);
+        saida.line(linha);
         ++escritas;
         if (progresso) progresso(escritas, total);
         fonte.proximo();
     }
-    saida.conclui();
+    saida.commit();
     return true;
 }
 

@@ -3,7 +3,7 @@
 // build a landscape document with one table (a heading row of labels, one
 // row per dataset row) and save it under the chosen name.
 #include "automation/Automation.h"
-#include "export/ExpTov.h"
+#include "export/Exporta.h"
 
 #include <optional>
 

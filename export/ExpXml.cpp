@@ -1,5 +1,6 @@
-#include "export/ExpArquivo.h"
-#include "export/ExpTov.h"
+#include "export/Exporta.h"
+
+#include "rtl/safefile.h"
 
 #include <vector>
 
@@ -48,9 +49,9 @@ std::string valorXml(const std::string& valor) {
 }
 
 bool ExpXml(const std::string& arquivo, Fonte& fonte, const Progresso& progresso) {
-    TArquivoSeguro saida(arquivo);
-    saida.linha("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>");
-    saida.linha("<Exportacao>");
+    rtl::SafeFile saida(arquivo);
+    saida.line("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>");
+    saida.line("<Exportacao>");
     const int colunas = fonte.colunas();
     std::vector<std::string> abre, fecha;
     for (int k = 0; k < colunas; ++k) {
@@ -62,20 +63,20 @@ bool ExpXml(const std::string& arquivo, Fonte& fonte, const Progresso& progresso
     fonte.primeiro();
     std::string linha, valor;
     while (!fonte.fim()) {
-        saida.linha("  <Registros>");
+        saida.line("  <Registros>");
         for (int k = 0; k < colunas; ++k) {
             linha = abre[k];
             valor.clear();
             fonte.acrescentaTextoWeb(k, valor);
             acrescentaLimpo(linha, valor);
             linha += fecha[k];
-            saida.linha(linha);
+            saida.line(linha);
         }
-        saida.linha("  </Registros>");
+        saida.line("  </Registros>");
         fonte.proximo();
     }
-    saida.linha("</Exportacao>");
-    saida.conclui();
+    saida.line("</Exportacao>");
+    saida.commit();
     return true;
 }
 

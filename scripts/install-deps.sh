@@ -12,6 +12,7 @@ packages=(
   xvfb xauth fonts-liberation
   unzip
   dpkg-dev desktop-file-utils appstream lintian librsvg2-bin # the package and its checks
+  locales
 )
 
 missing=()

@@ -3,8 +3,8 @@
 #include "automation/Servers.h"
 #include "export/ExpDataSet.h"
 #include "export/ExpExcel.h"
-#include "export/ExpTov.h"
 #include "export/ExpWord.h"
+#include "export/Exporta.h"
 #include "tests/automation/OfficeFiles.h"
 #include "tests/export/tabela.h"
 

@@ -1,9 +1,10 @@
 // The text, HTML and XML writers on real tables under the Brazilian
-// regional settings, checked byte by byte in the files they leave.
+// regional settings, checked byte by byte in the files they leave. The
+// component's cell event: ui/componente_test.cpp.
 #include "export/ExpDataSet.h"
-#include "export/ExpTov.h"
-#include "tests/export/montagem.h"
+#include "export/Exporta.h"
 #include "tests/export/tabela.h"
+#include "tests/support/tmpfs.h"
 
 #include "rtl/settings.h"
 
@@ -171,59 +172,6 @@ TEST_F(Escritores, HtmlStoredMarkupIsWrittenAsEntities) {
     EXPECT_EQ(pagina.find("<script>"), std::string::npos);
 }
 
-TEST_F(Escritores, HtmlCellEventSeesEveryCellAndItsResultIsWritten) {
-    Tabela t(pasta, kClientes, "CLI");
-    t.escolhe({"A", "C"});
-    struct Chamada {
-        int linha, coluna;
-        std::string campo, dado;
-    };
-    std::vector<Chamada> chamadas;
-    TExpTov componente;
-    componente.OnFormatCell = [&](TExpTov* sender, int row, int col, const std::string& campo,
-                                  std::string& attrs, std::string& dado) {
-        EXPECT_EQ(sender, &componente);
-        EXPECT_EQ(attrs, "");
-        chamadas.push_back({row, col, campo, dado});
-        if (col == 2) attrs = "align=\"right\"";
-        if (row == 2 && col == 1) dado = "<i>" + dado + "</i>";
-    };
-    exporta::FonteDataSet fonte(t.tabela);
-    ASSERT_TRUE(componente.ExpHtml(alvo, fonte));
-
-    ASSERT_EQ(chamadas.size(), 6u);
-    EXPECT_EQ(chamadas[0].linha, 1);
-    EXPECT_EQ(chamadas[0].campo, "A");
-    EXPECT_EQ(chamadas[1].coluna, 2);
-    EXPECT_EQ(chamadas[1].campo, "C");
-    EXPECT_EQ(chamadas[3].dado, "O'Brien");
-    EXPECT_EQ(chamadas[4].linha, 3);
-    EXPECT_EQ(chamadas[5].dado, "&nbsp");
-    std::string pagina = le(alvo);
-    EXPECT_NE(pagina.find("<th align=\"right\" >C </th>"), std::string::npos);
-    EXPECT_NE(pagina.find("<td nowrap  ><i>ABC</i> </td>"), std::string::npos);
-    EXPECT_NE(pagina.find("<td nowrap align=\"right\" >&nbsp </td>"), std::string::npos);
-}
-
-TEST_F(Escritores, HtmlCellEventThatThrowsStillYieldsTheWholePage) {
-    Tabela t(pasta, kClientes, "CLI");
-    t.tabela.Last();
-    exporta::FonteDataSet semEvento(t.tabela);
-    ASSERT_TRUE(exporta::ExpHtml(alvo, semEvento, {}, nullptr));
-    std::string esperado = le(alvo);
-
-    TExpTov componente;
-    int chamadas = 0;
-    componente.OnFormatCell = [&](TExpTov*, int, int, const std::string&, std::string&,
-                                  std::string&) {
-        ++chamadas;
-        throw std::runtime_error("falhou");
-    };
-    ASSERT_TRUE(componente.ExpHtml(alvo, t.tabela));
-    EXPECT_EQ(chamadas, 9);
-    EXPECT_EQ(le(alvo), esperado);
-}
-
 TEST_F(Escritores, XmlDocumentWithValidNamesAndCleanValues) {
     Tabela t(pasta,
              "create table X (ID integer not null primary key, NOME varchar(30),"
@@ -309,8 +257,8 @@ TEST_F(Escritores, AFullDeviceKeepsThePreviousFileIntact) {
              "GRANDE");
     fs::create_directory(pasta.path() / "cheio");
     std::string dir = (pasta.path() / "cheio").string();
-    exptest::Montagem m(dir, false, "size=128k");
-    if (!m.montado()) GTEST_SKIP() << "cannot mount a small tmpfs here";
+    fbtest::Tmpfs m(dir, false, "size=128k");
+    if (!m.mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here";
     std::string antigo = dir + "/anterior.dat";
     exptest::grava(antigo, "o arquivo de ontem");
     for (const auto& e : kEscritores) {

@@ -1,6 +1,6 @@
 // The small rules inside the writers: separator edits, qualifying, HTML
 // entities and valid XML names and values.
-#include "export/ExpTov.h"
+#include "export/Exporta.h"
 
 #include <gtest/gtest.h>
 
@@ -67,4 +67,26 @@ TEST(ValorXml, MarkupCharactersBecomeBlanksAndForbiddenOnesVanish) {
               "abc");
     EXPECT_EQ(valorXml("linha1\r\nlinha2\tfim"), "linha1\r\nlinha2\tfim");
     EXPECT_EQ(valorXml("Jos\xe9 \x80\xff"), "Jos\xe9 \x80\xff");
+}
+
+TEST(ComExtensao, TheNameEndsWithTheExtensionOfTheContent) {
+    struct Caso {
+        std::string arquivo, esperado;
+    } casos[] = {
+        {"/tmp/r.docx", "/tmp/r.docx"},
+        {"/tmp/R.DOCX", "/tmp/R.DOCX"},
+        {"/tmp/r.doc", "/tmp/r.docx"},
+        {"/tmp/r.DOC", "/tmp/r.docx"},
+        {"/tmp/r", "/tmp/r.docx"},
+        {"/tmp/r.", "/tmp/r.docx"},
+        {"/tmp/vendas.2024", "/tmp/vendas.2024.docx"},
+        {"/tmp/r.doc.txt", "/tmp/r.doc.txt.docx"},
+        {"/tmp/pasta.doc/r", "/tmp/pasta.doc/r.docx"},
+        {"/tmp/.doc", "/tmp/.doc.docx"},
+        {"r.doc", "r.docx"},
+    };
+    for (const auto& c : casos)
+        EXPECT_EQ(comExtensao(c.arquivo, "docx", "doc"), c.esperado) << c.arquivo;
+    EXPECT_EQ(comExtensao("/tmp/p.xls", "xlsx", "xls"), "/tmp/p.xlsx");
+    EXPECT_EQ(comExtensao("/tmp/p.docx", "xlsx", "xls"), "/tmp/p.docx.xlsx");
 }

@@ -1,22 +1,16 @@
 // The Word and Excel writers on real tables: the calls the office servers
 // receive, in order and with their typed values, and the files the built-in
-// servers save, opened back.
+// servers save, opened back. Through the dialog: ui/office_test.cpp.
 #include "automation/Servers.h"
 #include "export/ExpDataSet.h"
 #include "export/ExpExcel.h"
-#include "export/ExpTov.h"
 #include "export/ExpWord.h"
-#include "export/ExportaTov.h"
+#include "export/Exporta.h"
 #include "tests/automation/OfficeFiles.h"
 #include "tests/export/gravador.h"
 #include "tests/export/tabela.h"
 
 #include "rtl/settings.h"
-
-#include <QApplication>
-#include <QListWidget>
-#include <QRadioButton>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -333,47 +327,4 @@ TEST_F(EscritoresOffice, AFailedSaveEndsTheServerAndResumesTheControls) {
                   word ? "Documents.Add().Close(false)" : "Workbooks.Add().Close(false)");
         EXPECT_THROW(automation::getActiveObject(progId), automation::EOleError);
     }
-}
-
-namespace {
-
-class DialogoOffice : public EscritoresOffice {
-protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char nome[] = "word_excel_test";
-        static char* argv[] = {nome, nullptr};
-        if (!QApplication::instance()) new QApplication(argc, argv);
-    }
-
-    /// "Exportar" with field A chosen and the given format checked.
-    void exportaPeloDialogo(Tabela& t, bool word, const std::string& alvo) {
-        TExpTov componente;
-        componente.DataSet = &t.tabela;
-        usuario.arquivos.push_back(alvo);
-        QTimer::singleShot(0, [&] {
-            auto* d = qobject_cast<TExportaTov*>(QApplication::activeModalWidget());
-            if (!d) return;
-            d->lbCampos->setCurrentRow(0);
-            d->SpeedButton3Click();
-            (word ? d->rbDoc : d->rbExcel)->setChecked(true);
-            d->FlatSpeedButton2Click();
-            d->reject();
-        });
-        componente.Executar();
-    }
-};
-
-} // namespace
-
-TEST_F(DialogoOffice, AfterTheServersOwnMessageNoCompletionIsAnnounced) {
-    Tabela t(pasta, "create table T (A integer); insert into T values (1);", "T");
-    automation::setServerAvailable("Word.Application", false);
-    exportaPeloDialogo(t, true, pasta.file("t.doc"));
-    EXPECT_EQ(usuario.mensagens, V{"N\xe3o foi poss\xedvel executar o MS-WORD"});
-
-    usuario.mensagens.clear();
-    exportaPeloDialogo(t, false, pasta.file("t.xls"));
-    EXPECT_EQ(usuario.mensagens, V{"Exporta\xe7\xe3o completada."});
-    EXPECT_EQ(officefiles::readSheet(pasta.file("t.xls"))["A2"].value, "1");
 }

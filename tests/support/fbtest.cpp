@@ -1,15 +1,18 @@
 #include "tests/support/fbtest.h"
 
 #include <arpa/inet.h>
+#include <locale.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
+#include <clocale>
 #include <cstdio>
 #include <fstream>
 #include <random>
+#include <set>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -99,6 +102,52 @@ bool serverRunning() {
 
 std::string serverName(const std::string& path) {
     return "localhost:" + path;
+}
+
+namespace {
+
+bool localeLoads(const std::string& name) {
+    locale_t l = newlocale(LC_ALL_MASK, name.c_str(), static_cast<locale_t>(0));
+    if (l == static_cast<locale_t>(0)) return false;
+    freelocale(l);
+    return true;
+}
+
+} // namespace
+
+void ensureLocale(const std::string& name) {
+    static std::set<std::string> prontos;
+    if (prontos.count(name)) return;
+    // Asked of a child process first: a lookup that fails here would map the
+    // system's locale archive as it is now, and this process would never see
+    // a locale generated after that.
+    std::string cmd = "bash '" BRIVANE_TEST_SUPPORT_DIR "/ensure-locale.sh' '" + name + "' 2>&1";
+    std::string output;
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p) throw std::runtime_error("cannot run ensure-locale.sh");
+    std::array<char, 1024> buf{};
+    size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
+        output.append(buf.data(), n);
+    if (::pclose(p) != 0)
+        throw std::runtime_error("locale " + name + " is not available:\n" + output);
+    if (!localeLoads(name))
+        throw std::runtime_error("locale " + name +
+                                 " was generated after this process had read the locale archive; "
+                                 "run the test again (scripts/test.sh generates it beforehand)");
+    prontos.insert(name);
+}
+
+ScopedProcessLocale::ScopedProcessLocale(const std::string& name) {
+    ensureLocale(name);
+    const char* atual = std::setlocale(LC_ALL, nullptr);
+    previous_ = atual ? atual : "C";
+    if (!std::setlocale(LC_ALL, name.c_str()))
+        throw std::runtime_error("setlocale(LC_ALL, " + name + ") failed");
+}
+
+ScopedProcessLocale::~ScopedProcessLocale() {
+    std::setlocale(LC_ALL, previous_.c_str());
 }
 
 } // namespace fbtest

@@ -41,6 +41,29 @@ bool serverRunning();
 /// "localhost:" + path: the name that reaches the file through the server.
 std::string serverName(const std::string& path);
 
+/// Makes sure the C library can load the locale `name` (e.g. "pt_BR.UTF-8"),
+/// generating it when it is missing (tests/support/ensure-locale.sh, also run
+/// by scripts/test.sh before the suite). Throws std::runtime_error saying why
+/// when it cannot be had: a test that needs a locale fails, never skips.
+/// A process sees a locale generated while it runs only if it had loaded no
+/// locale before, so call it early (SetUpTestSuite).
+void ensureLocale(const std::string& name);
+
+/// Runs the whole process under the locale `name` (setlocale(LC_ALL), as
+/// the toolkit does at start with the user's locale) while the object lives,
+/// generating it first when needed (ensureLocale). Restores the previous
+/// locale on destruction.
+class ScopedProcessLocale {
+public:
+    explicit ScopedProcessLocale(const std::string& name);
+    ~ScopedProcessLocale();
+    ScopedProcessLocale(const ScopedProcessLocale&) = delete;
+    ScopedProcessLocale& operator=(const ScopedProcessLocale&) = delete;
+
+private:
+    std::string previous_;
+};
+
 } // namespace fbtest
 
 /// Skips the current test when no server is listening on 127.0.0.1:3050.

@@ -3,7 +3,7 @@
 #include "db/FbDatabase.h"
 #include "db/FbSQL.h"
 #include "db/FbTable.h"
-#include "filter/UFiltrar.h"
+#include "filter/ui/UFiltrar.h"
 #include "rtl/datetime.h"
 #include "rtl/dialogs.h"
 #include "rtl/settings.h"

@@ -4,8 +4,8 @@
 #include "app/Controles.h"
 #include "app/Grade.h"
 #include "app/UPrincipal.h"
-#include "export/ExportaTov.h"
-#include "filter/UFiltrar.h"
+#include "export/ui/ExportaTov.h"
+#include "filter/ui/UFiltrar.h"
 #include "tests/support/fbtest.h"
 #include "tests/ui/apoio.h"
 

@@ -3,7 +3,7 @@
 #include "app/Controles.h"
 #include "app/UAcoes.h"
 #include "app/UPrincipal.h"
-#include "export/ExportaTov.h"
+#include "export/ui/ExportaTov.h"
 #include "tests/support/fbtest.h"
 #include "tests/ui/apoio.h"
 

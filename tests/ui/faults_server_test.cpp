@@ -5,7 +5,7 @@
 #include "app/Controles.h"
 #include "app/Grade.h"
 #include "app/UPrincipal.h"
-#include "export/ExportaTov.h"
+#include "export/ui/ExportaTov.h"
 #include "tests/support/fbtest.h"
 #include "tests/support/privateserver.h"
 #include "tests/ui/apoio.h"

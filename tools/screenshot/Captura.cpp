@@ -3,8 +3,8 @@
 #include "app/Aplicacao.h"
 #include "app/Grade.h"
 #include "app/UPrincipal.h"
-#include "export/ExportaTov.h"
-#include "filter/UFiltrar.h"
+#include "export/ui/ExportaTov.h"
+#include "filter/ui/UFiltrar.h"
 
 #include <QApplication>
 #include <QComboBox>

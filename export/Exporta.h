@@ -1,12 +1,14 @@
 #pragma once
-// The export component and the contract shared by its writers.
+// The contract shared by the export writers, and the writers of the text
+// formats. Plain C++: the dialog and the component that show it live above,
+// in export/ui.
 //
 // A writer walks the dataset through a `exporta::Fonte`: the fields chosen
 // in the dialog (the visible ones, in the dataset's field order), their
 // labels, and each cell already formatted the way the writers share. It
 // reports progress through a callback and streams its output into a
 // temporary file that replaces the target only after the last row
-// (ExpArquivo.h).
+// (rtl/safefile.h).
 //
 // Result of every writer: true when the file was written; false when the
 // writer could not start and has already told the user why (through
@@ -18,9 +20,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 class TExpTov;
-class TFbCustomDataSet;
 
 namespace exporta {
 
@@ -76,8 +78,8 @@ public:
     virtual void proximo() = 0;
 
     /// The current row's cell as the delimited text writer writes it (also
-    /// the text that Word and Excel receive for dates, times, small
-    /// integers and booleans).
+    /// the text that Word and Excel receive for dates, times, booleans and
+    /// small integers 0 and 1; other small integers reach them as integers).
     virtual std::string texto(int coluna) = 0;
     /// The current row's cell as the HTML and XML writers write it (before
     /// their own escaping): as `texto`, but currency in the regional
@@ -151,24 +153,11 @@ std::string nomeXml(const std::string& rotulo);
 /// XML 1.0 forbids are dropped.
 std::string valorXml(const std::string& valor);
 
+/// `arquivo` named for content whose extension is `extensao` ("docx"): kept
+/// when it already ends so (any case), the older extension `antiga` ("doc")
+/// replaced, anything else (no extension, another one) followed by
+/// "." + `extensao`.
+std::string comExtensao(const std::string& arquivo, std::string_view extensao,
+                        std::string_view antiga);
+
 } // namespace exporta
-
-/// The export component: `Executar` shows the export dialog for `DataSet`.
-/// Owned by the main window; never owns the dataset.
-class TExpTov {
-public:
-    /// Optional; raised by the HTML writer for every cell.
-    exporta::TKHTMLFormatCellEvent OnFormatCell;
-    /// The dataset to export; must be open when `Executar` runs.
-    TFbCustomDataSet* DataSet = nullptr;
-
-    /// Builds the export dialog, shows it modally (centred over the active
-    /// window) and destroys it. Needs a running QApplication.
-    void Executar();
-
-    /// The HTML writer with this component's OnFormatCell.
-    bool ExpHtml(const std::string& arquivo, exporta::Fonte& fonte,
-                 const exporta::Progresso& progresso = {});
-    /// The same over the visible fields of `ds`.
-    bool ExpHtml(const std::string& arquivo, TFbCustomDataSet& ds);
-};

@@ -1,7 +1,11 @@
-#include "export/ExportaTov.h"
+#include "export/ui/ExportaTov.h"
 
-#include "export/ExpTov.h"
+#include "export/ExpDataSet.h"
+#include "export/ExpExcel.h"
+#include "export/ExpWord.h"
+#include "export/ui/ExpTov.h"
 
+#include "db/FbCustomDataSet.h"
 #include "rtl/dialogs.h"
 #include "rtl/strutil.h"
 
@@ -19,6 +23,8 @@
 #include <QStyle>
 #include <QToolButton>
 
+#include <algorithm>
+#include <climits>
 #include <filesystem>
 #include <utility>
 
@@ -97,6 +103,10 @@ QAction* atalho(QWidget* pai, const char* texto, const QKeySequence& tecla) {
     return a;
 }
 
+bool ofertavel(TFieldType t) {
+    return t != ftBlob && t != ftMemo && t != ftGraphic && t != ftFmtMemo;
+}
+
 /// Keeps the selection rule of both lists: after a removal at `pos`, the
 /// item now standing there, or the last one.
 void selecionaApos(QListWidget* l, int pos) {
@@ -141,13 +151,13 @@ TExportaTov::TExportaTov(TExpTov* owner, QWidget* parent) : QDialog(parent), own
     GroupBox2->setGeometry(8, 294, 209, 113);
     rbTxt = new QRadioButton(q("Texto (.txt)"), GroupBox2);
     rbTxt->move(18, 28);
-    rbDoc = new QRadioButton(q("Word (.doc)"), GroupBox2);
+    rbDoc = new QRadioButton(q("Word (.docx)"), GroupBox2);
     rbDoc->move(18, 55);
     rbHtml = new QRadioButton(q("Web (.html)"), GroupBox2);
     rbHtml->move(116, 28);
     rbXML = new QRadioButton(q("XML (.xml)"), GroupBox2);
     rbXML->move(116, 55);
-    rbExcel = new QRadioButton(q("Excel (.xls)"), GroupBox2);
+    rbExcel = new QRadioButton(q("Excel (.xlsx)"), GroupBox2);
     rbExcel->move(18, 82);
     rbTxt->setChecked(true);
 
@@ -322,12 +332,16 @@ void TExportaTov::FlatSpeedButton2Click() {
     }
     rtl::UserDialogs::FileDialog SaveDialog1;
     SaveDialog1.defaultExt = rbTxt->isChecked()     ? "txt"
-                             : rbDoc->isChecked()   ? "doc"
+                             : rbDoc->isChecked()   ? "docx"
                              : rbHtml->isChecked()  ? "html"
-                             : rbExcel->isChecked() ? "xls"
+                             : rbExcel->isChecked() ? "xlsx"
                                                     : "xml";
     std::string arquivo;
     if (dlg.saveFile(SaveDialog1, arquivo)) {
+        // Office Open XML content under a ".doc" or ".xls" name makes Office
+        // warn and file managers pick the wrong program.
+        if (rbDoc->isChecked()) arquivo = exporta::comExtensao(arquivo, "docx", "doc");
+        if (rbExcel->isChecked()) arquivo = exporta::comExtensao(arquivo, "xlsx", "xls");
         std::error_code ec;
         bool segue =
             !std::filesystem::exists(arquivo, ec) ||
@@ -346,4 +360,78 @@ void TExportaTov::FlatSpeedButton2Click() {
         }
     }
     barra->setValue(0);
+}
+
+void TExportaTov::carregaCampos() {
+    std::vector<std::string> nomes;
+    if (FDataSet) {
+        for (int i = 0; i < FDataSet->FieldCount(); ++i) {
+            TField& f = FDataSet->Fields(i);
+            if (!f.Visible()) continue;
+            const std::string formato = DefaultDisplayFormat(f.DataType(), f.FieldName());
+            if (!formato.empty()) f.SetDisplayFormat(formato);
+            if (ofertavel(f.DataType())) nomes.push_back(f.FieldName());
+        }
+    }
+    carregaNomes(nomes);
+}
+
+void TExportaTov::PreparaCampos() {
+    const int n = FDataSet->FieldCount();
+    FVisiveis.assign(static_cast<std::size_t>(n), false);
+    for (int i = 0; i < n; ++i)
+        FVisiveis[static_cast<std::size_t>(i)] = FDataSet->Fields(i).Visible();
+    for (int i = 0; i < n; ++i)
+        FDataSet->Fields(i).SetVisible(false);
+    for (int i = 0; i < lbExp->count(); ++i)
+        FDataSet->FieldByName(l1(lbExp->item(i)->text())).SetVisible(true);
+}
+
+void TExportaTov::RestauraCampos() {
+    const int n = std::min(FDataSet->FieldCount(), static_cast<int>(FVisiveis.size()));
+    for (int i = 0; i < n; ++i)
+        FDataSet->Fields(i).SetVisible(FVisiveis[static_cast<std::size_t>(i)]);
+}
+
+bool TExportaTov::executaEscritor(const std::string& arquivo) {
+    // The flags and the control updates come back on every path, also when
+    // the writer fails halfway.
+    struct Restaura {
+        TExportaTov& d;
+        bool preparado = false;
+        bool desabilitado = false;
+        ~Restaura() {
+            if (preparado) d.RestauraCampos();
+            if (desabilitado) {
+                try {
+                    d.FDataSet->EnableControls();
+                } catch (...) {
+                }
+            }
+        }
+    } restaura{*this};
+
+    restaura.preparado = true;
+    PreparaCampos();
+    FDataSet->Last();
+    FDataSet->First();
+    barra->setMaximum(std::max(0, FDataSet->RecordCount()));
+    barra->setValue(0);
+    FDataSet->DisableControls();
+    restaura.desabilitado = true;
+
+    exporta::FonteDataSet fonte(*FDataSet);
+    exporta::Progresso progresso = [this](std::int64_t pos, std::int64_t max) {
+        int m = static_cast<int>(std::min<std::int64_t>(max, INT_MAX));
+        if (barra->maximum() != m) barra->setMaximum(m);
+        barra->setValue(static_cast<int>(std::min<std::int64_t>(pos, m)));
+    };
+    if (rbTxt->isChecked())
+        return exporta::ExpText(arquivo, fonte, l1(edSepC->text()), l1(edSepT->text()), progresso);
+    if (rbDoc->isChecked()) return exporta::ExpWord(arquivo, fonte, progresso);
+    if (rbHtml->isChecked())
+        return owner_ ? owner_->ExpHtml(arquivo, fonte, progresso)
+                      : exporta::ExpHtml(arquivo, fonte, {}, nullptr, progresso);
+    if (rbExcel->isChecked()) return exporta::ExpExcel(arquivo, fonte, progresso);
+    return exporta::ExpXml(arquivo, fonte, progresso);
 }

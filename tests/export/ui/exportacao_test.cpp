@@ -1,11 +1,11 @@
 // The export as the user runs it: "Exportar" on an open table, the dialog
 // filled from the table's fields, the choice, the save and overwrite
 // questions, the writer, and the table's fields afterwards.
-#include "export/ExpTov.h"
-#include "export/ExportaTov.h"
+#include "export/ui/ExpTov.h"
+#include "export/ui/ExportaTov.h"
 #include "tests/export/gravador.h"
-#include "tests/export/montagem.h"
 #include "tests/export/tabela.h"
+#include "tests/support/tmpfs.h"
 
 #include "rtl/settings.h"
 
@@ -175,8 +175,8 @@ TEST_F(Exportacao, OverwriteAcceptedReplacesTheFile) {
 TEST_F(Exportacao, AFailedWriteShowsTheErrorNoSuccessAndRestoresTheFields) {
     fs::create_directory(pasta.path() / "disco");
     std::string dir = (pasta.path() / "disco").string();
-    exptest::Montagem m(dir, false, "size=64k");
-    if (!m.montado()) GTEST_SKIP() << "cannot mount a small tmpfs here";
+    fbtest::Tmpfs m(dir, false, "size=64k");
+    if (!m.mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here";
     std::string alvo = dir + "/lista.txt";
     exptest::grava(alvo, "anterior");
     {
@@ -195,7 +195,7 @@ TEST_F(Exportacao, AFailedWriteShowsTheErrorNoSuccessAndRestoresTheFields) {
                  {"missing folder", pasta.file("nada/lista.txt"), true}};
     for (const auto& c : casos) {
         if (c.somenteLeitura) {
-            ASSERT_TRUE(m.remonta(true));
+            ASSERT_TRUE(m.remount(true));
         }
         usuario.arquivos.push_back(c.destino);
         usuario.respostas.push_back(true);

@@ -1,4 +1,4 @@
-#include "filter/UFiltrar.h"
+#include "filter/ui/UFiltrar.h"
 #include "tests/ui/leiaute.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "filter/UFiltrar.h"
+#include "filter/ui/UFiltrar.h"
 
 #include "filter/TrocaTermo.h"
 

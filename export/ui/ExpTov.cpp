@@ -1,7 +1,7 @@
-#include "export/ExpTov.h"
+#include "export/ui/ExpTov.h"
 
 #include "export/ExpDataSet.h"
-#include "export/ExportaTov.h"
+#include "export/ui/ExportaTov.h"
 
 #include <QApplication>
 

@@ -1,7 +1,7 @@
 // The export dialog on its own: moving fields between the two lists, the
 // selection that follows a move, the format and separator defaults, the
 // shortcuts and the checks made before any file is written.
-#include "export/ExportaTov.h"
+#include "export/ui/ExportaTov.h"
 #include "tests/export/gravador.h"
 #include "tests/ui/leiaute.h"
 
@@ -53,6 +53,8 @@ TEST_F(Dialogo, StartsWithTheFormDefaults) {
     EXPECT_EQ(d.windowTitle(), QString::fromLatin1("Exporta\xe7\xe3o de arquivos"));
     EXPECT_EQ(d.size(), QSize(535, 439));
     EXPECT_TRUE(d.rbTxt->isChecked());
+    EXPECT_EQ(d.rbDoc->text(), "Word (.docx)");
+    EXPECT_EQ(d.rbExcel->text(), "Excel (.xlsx)");
     EXPECT_EQ(d.edSepC->text(), ",");
     EXPECT_EQ(d.edSepT->text(), "''");
     EXPECT_EQ(d.SpeedButton5->toolTip(), "Adicionar todos");
@@ -169,9 +171,9 @@ TEST_F(Dialogo, TheSaveDialogGetsTheExtensionOfTheCheckedFormat) {
         QRadioButton* rb;
         const char* ext;
     } casos[] = {{d.rbTxt, "txt"},
-                 {d.rbDoc, "doc"},
+                 {d.rbDoc, "docx"},
                  {d.rbHtml, "html"},
-                 {d.rbExcel, "xls"},
+                 {d.rbExcel, "xlsx"},
                  {d.rbXML, "xml"}};
     for (const auto& c : casos) {
         c.rb->setChecked(true);
