@@ -34,6 +34,7 @@ TFEspera::TFEspera(TFbCancellableCall& chamada, QWidget* dono)
     setModal(true);
 
     texto_->setText(QStringLiteral("Aguardando o banco de dados..."));
+    texto_->setMinimumWidth(280);
     auto* barra = new QProgressBar(this);
     barra->setRange(0, 0); // moves by itself: the window is alive
     barra->setTextVisible(false);
@@ -52,7 +53,6 @@ TFEspera::TFEspera(TFbCancellableCall& chamada, QWidget* dono)
     layout->addWidget(barra);
     layout->addLayout(botoes);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    setMinimumWidth(300);
 
     connect(&relogio_, &QTimer::timeout, this, [this] { verifica(); });
     relogio_.start(kVerificaMs);
