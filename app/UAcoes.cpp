@@ -1,5 +1,6 @@
 #include "app/UAcoes.h"
 
+#include "app/Espera.h"
 #include "app/Nomes.h"
 
 #include "db/FbDatabase.h"
@@ -16,9 +17,17 @@
 
 namespace {
 
-std::string mensagemDe(std::exception_ptr erro) {
+/// The error's text as the user reads it after "Erro: ". A statement the
+/// user stopped is said in Portuguese, the server's own words kept after it.
+std::string mensagemDe(std::exception_ptr erro, bool cancelada) {
     try {
         std::rethrow_exception(erro);
+    } catch (const EFbError& e) {
+        const bool interrompida = e.IBErrorCode() == isc_cancelled ||
+                                  (dynamic_cast<const EFbClientError*>(&e) && e.SQLCode() == 10);
+        if (cancelada && interrompida)
+            return "Opera\xe7\xe3o cancelada pelo usu\xe1rio. (" + e.Message() + ")";
+        return e.Message();
     } catch (const std::exception& e) {
         return e.what();
     } catch (...) {
@@ -26,25 +35,52 @@ std::string mensagemDe(std::exception_ptr erro) {
     }
 }
 
+/// Suspends the grid's row fetches for its lifetime: the dataset shares the
+/// connection and the transaction that the statement is using on the other
+/// thread, and a fetch during a repaint would call the server through them.
+class TBuscasSuspensas {
+public:
+    explicit TBuscasSuspensas(TFbTable& t) : t_(t) { t_.DisableControls(); }
+    ~TBuscasSuspensas() { t_.EnableControls(); }
+    TBuscasSuspensas(const TBuscasSuspensas&) = delete;
+    TBuscasSuspensas& operator=(const TBuscasSuspensas&) = delete;
+
+private:
+    TFbTable& t_;
+};
+
 /// Writes the statement through `monta` (its lines and parameters, on an
-/// emptied `sql`), runs it and commits `tr`. On any failure shows `aviso`
-/// followed by the error's text and rolls `tr` back.
-void executaEConfirma(TFbSQL& sql, TFbTransaction& tr, const std::function<void(TFbSQL&)>& monta,
-                      const std::string& aviso) {
+/// emptied `sql`), runs it through `espera` and commits `tr`. On any failure
+/// shows `aviso` followed by the error's text and rolls `tr` back.
+void executaEConfirma(TAcoes& a, app::TEspera& espera, TFbTransaction& tr,
+                      const std::function<void(TFbSQL&)>& monta, const std::string& aviso) {
+    TFbSQL& sql = a.sql;
     std::exception_ptr erro;
     try {
         sql.Close();
         sql.SQL().Clear();
         monta(sql);
-        sql.ExecQuery();
+        // Prepared here, so the other thread has nothing to do but execute.
+        sql.Prepare();
+        {
+            TBuscasSuspensas suspensas(a.tabela);
+            espera.executa([&sql] { sql.ExecQuery(); });
+        }
+        // Here, not on the statement's thread: ending the transaction closes
+        // the table, whose observers are the windows.
         tr.Commit();
     } catch (...) {
         erro = std::current_exception();
     }
     if (erro) {
-        rtl::dialogs().message(aviso + mensagemDe(erro));
+        rtl::dialogs().message(aviso + mensagemDe(erro, espera.cancelada()));
         tr.Rollback();
     }
+}
+
+/// The connection the statement runs on, whose running call a cancel stops.
+TFbDatabase& conexaoDe(TAcoes& a) {
+    return a.sql.Database() ? *a.sql.Database() : a.conexao;
 }
 
 /// Sets the replication parameter from the typed text. The grid shows scaled
@@ -88,9 +124,10 @@ void TAcoes::Replicar(const std::string& campo, const std::string& valor) {
                                                          "\" para o campo \"" + campo + "\"?"))
         return;
 
+    app::TEspera espera(conexaoDe(*this), janela);
     TFbTransaction& tr = sql.Transaction() ? *sql.Transaction() : transacao;
     executaEConfirma(
-        sql, tr,
+        *this, espera, tr,
         [&](TFbSQL& q) {
             q.SQL().Assign(FbTableReplicateSQL(dialetoDe(tabela), tabela.TableName(), campo,
                                                tabela.Filter(), tabela.Filtered()));
@@ -114,9 +151,10 @@ void TAcoes::Limpar() {
                                  "Confirma limpar a tabela \"" + tabela.TableName() + "\"?"))
         return;
 
+    app::TEspera espera(conexaoDe(*this), janela);
     TFbTransaction& tr = sql.Transaction() ? *sql.Transaction() : transacao;
     executaEConfirma(
-        sql, tr,
+        *this, espera, tr,
         [&](TFbSQL& q) { q.SQL().Add(FbTableClearSQL(dialetoDe(tabela), tabela.TableName())); },
         "Tabela n\xe3o pode ser limpa ou possui dependentes.\rErro: ");
 

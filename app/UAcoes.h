@@ -39,13 +39,15 @@ struct TAcoes {
     /// replication error and rolls back; then reopens the table unfiltered and
     /// empties lbFiltro. Does nothing when the table is closed or `campo` is
     /// blank. Throws only when rolling back or reopening fails (the caller's
-    /// application-wide error box shows it).
+    /// application-wide error box shows it). The UPDATE runs through
+    /// app::TEspera: one that lasts (another user's lock) shows the wait
+    /// window, whose "Cancelar" stops it and reports it as a failure.
     void Replicar(const std::string& campo, const std::string& valor);
 
     /// "Limpar": asks first; runs one DELETE of every row (the filter does not
     /// restrict it), commits, or shows the clearing error and rolls back; then
     /// reopens the table with its filter, swallowing an error of that opening.
-    /// Throws only when rolling back fails.
+    /// Throws only when rolling back fails. The DELETE waits as in Replicar.
     void Limpar();
 
     /// "Filtrar": sorts `campos` in place (ignoring case, by the locale),

@@ -656,6 +656,53 @@ TFbStatus TFbDatabase::Capture(ISC_STATUS result) {
     return TFbStatus(result);
 }
 
+bool TFbDatabase::CancelOperation() const {
+    const auto cancel = FbApi().fb_cancel_operation;
+    // A copy: the library writes through the address it gets, and the
+    // member belongs to the thread whose call is being stopped.
+    isc_db_handle handle = handle_.Get();
+    if (!cancel || !handle) return false;
+    ISC_STATUS_ARRAY local{};
+    return cancel(local, &handle, fb_cancel_raise) == 0;
+}
+
+bool TFbDatabase::CanCancelOperation() {
+    try {
+        return LoadClientLibrary() && FbApi().fb_cancel_operation != nullptr;
+    } catch (...) {
+        return false; // a library that cannot be bound cannot cancel either
+    }
+}
+
+// ---------------------------------------------------------------------------
+// TFbCancellableCall
+
+TFbCancellableCall::TFbCancellableCall(TFbDatabase& db, std::function<void()> work)
+    : db_(db), result_(std::async(std::launch::async, std::move(work))) {}
+
+TFbCancellableCall::~TFbCancellableCall() {
+    if (!result_.valid()) return;
+    // The work may still be on its way to the server when the first cancel
+    // goes out, so cancelling repeats until the work gives up.
+    while (!WaitFor(std::chrono::milliseconds(100)))
+        Cancel();
+}
+
+bool TFbCancellableCall::WaitFor(std::chrono::milliseconds limit) const {
+    return !result_.valid() || result_.wait_for(limit) == std::future_status::ready;
+}
+
+bool TFbCancellableCall::Cancel() {
+    cancelRequested_ = true;
+    return !Finished() && db_.CancelOperation();
+}
+
+void TFbCancellableCall::Get() {
+    if (!result_.valid()) return;
+    result_.get();
+    if (cancelRequested_) RaiseClientError(10);
+}
+
 // ---------------------------------------------------------------------------
 // TFbTransaction
 

@@ -5,7 +5,10 @@
 #include "db/Fb.h"
 #include "db/FbIntf.h"
 
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <utility>
@@ -259,6 +262,16 @@ public:
     /// Call without raising: the call's status, captured now.
     TFbStatus Capture(ISC_STATUS result);
 
+    /// Asks the server to stop the call that another thread is running on
+    /// this connection (fb_cancel_operation, fb_cancel_raise); that call then
+    /// fails with the server's "operation was cancelled" and its transaction
+    /// stays usable. Safe while the other thread works: it changes nothing
+    /// in the connection and uses a status vector of its own. False when not
+    /// connected, when the library cannot cancel, or when nothing was running.
+    bool CancelOperation() const;
+    /// The loaded client library can stop a running call.
+    static bool CanCancelOperation();
+
     // Events.
     std::function<void(TFbDatabase&)> BeforeConnect, AfterConnect, BeforeDisconnect,
         AfterDisconnect, OnDialectDowngradeWarning, OnIdleTimer;
@@ -397,4 +410,39 @@ private:
     bool ending_ = false;
     int idleTimer_ = 0;
     bool idle_ = false;
+};
+
+/// One piece of client work on a connection, run on a thread of its own so
+/// that the thread that started it stays free (to repaint, to offer a
+/// cancel) while the server works or waits for another user's lock. Until
+/// the work has finished, only the work may use the access-layer objects it
+/// touches; the owner only waits, asks and cancels.
+class TFbCancellableCall {
+public:
+    /// Starts `work` at once.
+    TFbCancellableCall(TFbDatabase& db, std::function<void()> work);
+    /// Cancels work still running and waits for its end, so no thread
+    /// outlives the object. Never throws.
+    ~TFbCancellableCall();
+    TFbCancellableCall(const TFbCancellableCall&) = delete;
+    TFbCancellableCall& operator=(const TFbCancellableCall&) = delete;
+
+    /// Waits at most `limit`; true once the work has ended.
+    bool WaitFor(std::chrono::milliseconds limit) const;
+    bool Finished() const { return WaitFor(std::chrono::milliseconds(0)); }
+    /// Marks the work cancelled and, while it runs, asks the server to stop
+    /// its call (TFbDatabase::CancelOperation). May be repeated: work that
+    /// had not reached the server yet is caught by the next try. Returns
+    /// whether the server stopped something.
+    bool Cancel();
+    bool CancelRequested() const { return cancelRequested_; }
+    /// Waits for the end and rethrows what the work threw. Work that got
+    /// through although it was cancelled raises client error 10: once
+    /// cancelled, the owner keeps nothing of it. Only the first call reports.
+    void Get();
+
+private:
+    TFbDatabase& db_;
+    std::atomic<bool> cancelRequested_{false};
+    std::future<void> result_;
 };

@@ -138,6 +138,7 @@ void bindAll() {
         substitute<kEncodeTimestamp>(api.isc_encode_timestamp);
     }
     bindOptional(api.fb_interpret, "fb_interpret");
+    bindOptional(api.fb_cancel_operation, "fb_cancel_operation");
 }
 
 } // namespace

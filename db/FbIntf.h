@@ -73,6 +73,9 @@ struct TFbClientApi {
     /// Optional: the length-bounded message interpreter; null when the
     /// library does not export it (isc_interprete is used instead).
     decltype(&::fb_interpret) fb_interpret = nullptr;
+    /// Optional: stops the call running on an attachment, from another
+    /// thread; null when the library cannot cancel.
+    decltype(&::fb_cancel_operation) fb_cancel_operation = nullptr;
 };
 
 #pragma GCC diagnostic pop
