@@ -1,5 +1,8 @@
 #include "app/Aplicacao.h"
 
+#include "app/DialogosQt.h"
+#include "app/UPrincipal.h"
+
 #include "db/FbCustomDataSet.h"
 #include "rtl/dialogs.h"
 #include "rtl/settings.h"
@@ -57,6 +60,18 @@ void preparaAmbiente() {
         else
             QGuiApplication::restoreOverrideCursor();
     });
+}
+
+std::unique_ptr<TFPrincipal> criaPrincipal(TDialogosQt& dialogos) {
+    rtl::setDialogs(&dialogos);
+    preparaAmbiente();
+    try {
+        return std::make_unique<TFPrincipal>();
+    } catch (...) {
+        // Without the client library there is no program to run.
+        mostraErroGeral(std::current_exception());
+        return nullptr;
+    }
 }
 
 TAplicacao::TAplicacao(int& argc, char** argv) : QApplication(argc, argv) {

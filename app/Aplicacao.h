@@ -9,9 +9,14 @@
 
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 
+class TFPrincipal;
+
 namespace app {
+
+class TDialogosQt;
 
 /// "Brivane - Replicação de registros Firebird & Interbase".
 QString tituloAplicacao();
@@ -49,6 +54,11 @@ QMetaObject::Connection liga(const Sender* sender, Signal signal, QObject* conte
 /// Process-wide settings the windows rely on: the regional settings read
 /// from the user's locale, and the hourglass shown while the dataset works.
 void preparaAmbiente();
+
+/// The start every run of the main window shares: installs `dialogos` as the
+/// boxes, prepares the environment and makes the main window. Null, after
+/// the error box, when it cannot be made (no client library).
+std::unique_ptr<TFPrincipal> criaPrincipal(TDialogosQt& dialogos);
 
 /// The application object. Sets the title and installs the error box as the
 /// last stop for exceptions thrown while an event is delivered.

@@ -15,17 +15,8 @@ int main(int argc, char** argv) {
 
     app::TAplicacao a(argc, argv);
     app::TDialogosQt dialogos;
-    rtl::setDialogs(&dialogos);
-    app::preparaAmbiente();
-
-    std::unique_ptr<TFPrincipal> principal;
-    try {
-        principal = std::make_unique<TFPrincipal>();
-    } catch (...) {
-        // Without the client library there is no program to run.
-        app::mostraErroGeral(std::current_exception());
-        return 1;
-    }
+    const std::unique_ptr<TFPrincipal> principal = app::criaPrincipal(dialogos);
+    if (!principal) return 1;
     app::usaArgumentos(*principal, QCoreApplication::arguments().mid(1));
     principal->show();
     return a.exec();

@@ -95,16 +95,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     app::TDialogosQt dialogos;
-    rtl::setDialogs(&dialogos);
-    app::preparaAmbiente();
-
-    std::unique_ptr<TFPrincipal> principal;
-    try {
-        principal = std::make_unique<TFPrincipal>();
-    } catch (...) {
-        app::mostraErroGeral(std::current_exception());
-        return 1;
-    }
+    const std::unique_ptr<TFPrincipal> principal = app::criaPrincipal(dialogos);
+    if (!principal) return 1;
     principal->show();
     automatico(*principal, dialogos, args.value(0), args.value(1), args.value(2));
     return a.exec();
