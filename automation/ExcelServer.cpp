@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstdio>
 #include <future>
+#include <system_error>
 #include <xlsxwriter.h>
 
 namespace automation {
@@ -284,7 +285,12 @@ lxw_error closeWorkbook(lxw_workbook* wb, std::int64_t rows, int& systemError) {
         return e;
     };
     if (rows < kit::kProgressRows || !kit::progressWanted()) return close();
-    auto done = std::async(std::launch::async, close);
+    std::future<lxw_error> done;
+    try {
+        done = std::async(std::launch::async, close);
+    } catch (const std::system_error&) {
+        return close(); // no thread to be had: packaged here, as a small one is
+    }
     // Reported once as it starts, however short, then while it lasts.
     bool stop = false;
     do {
