@@ -11,6 +11,7 @@
 #include "rtl/currency.h"
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <span>
@@ -115,6 +116,32 @@ public:
 private:
     Variant invoke(std::string_view name, Invoke kind, std::span<const Variant> args) const;
     DispatchPtr d_;
+};
+
+/// Thrown by a call whose progress function (ScopedCallProgress) asked it to
+/// stop. Whatever the call was writing is left as it was before.
+class ECancelled : public EOleError {
+public:
+    ECancelled() : EOleError("Opera\xe7\xe3o cancelada") {}
+};
+
+/// Long work inside one call (the SaveAs of a large document) reports, now
+/// and then, to the function installed by the innermost live guard of the
+/// calling thread: `done` of `total` steps, or `total` < 0 while the amount
+/// is unknown. When the function returns false the call stops as soon as it
+/// can and throws ECancelled. Small documents save without reporting. Only
+/// the built-in servers report; a server that does not runs the call to its end.
+class ScopedCallProgress {
+public:
+    using Function = std::function<bool(std::int64_t done, std::int64_t total)>;
+    explicit ScopedCallProgress(Function f);
+    ~ScopedCallProgress();
+    ScopedCallProgress(const ScopedCallProgress&) = delete;
+    ScopedCallProgress& operator=(const ScopedCallProgress&) = delete;
+
+private:
+    Function f_;
+    const Function* previous_;
 };
 
 /// Attaches to a running instance of the server registered as `progId`.

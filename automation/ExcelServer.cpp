@@ -6,11 +6,17 @@
 #include "automation/ServerKit.h"
 #include "automation/Servers.h"
 
+#include "rtl/cnumeric.h"
 #include "rtl/safefile.h"
 #include "rtl/settings.h"
 
 #include <cctype>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <future>
+#include <system_error>
 #include <xlsxwriter.h>
 
 namespace automation {
@@ -244,19 +250,59 @@ std::string sheetText(const std::string& latin1) {
     return out;
 }
 
-[[noreturn]] void xlsxFailed(lxw_error e) {
-    throw EOleError(std::string("Erro ao gravar a pasta de trabalho: ") + lxw_strerror(e));
+[[noreturn]] void xlsxFailed(const std::string& target, lxw_error e, int systemError) {
+    throw EOleError(kit::xlsxSaveError(target, e, systemError, lxw_strerror(e)));
 }
 
+// A workbook that is not to be saved after all (a failed or cancelled save):
+// freed without the packaging that closing it would do, which for a large
+// sheet takes longer than the user should wait. The rows already streamed
+// to the sheet's temporary file go with it.
 struct BookOwner {
     lxw_workbook* wb = nullptr;
+    lxw_worksheet* ws = nullptr;
     ~BookOwner() {
-        // Closing is the only way libxlsxwriter frees a workbook; on a
-        // failed save the half-written temporary is removed afterwards.
-        if (wb) workbook_close(wb);
+        if (!wb) return;
+        if (ws && ws->optimize_tmpfile) {
+            std::fclose(ws->optimize_tmpfile);
+            ws->optimize_tmpfile = nullptr;
+        }
+        lxw_workbook_free(wb);
     }
 };
 
+// Closing the workbook packages the whole file, in one call that reports
+// nothing and cannot be interrupted. A large one runs on a helper thread so
+// that the caller's progress function goes on being called meanwhile (the
+// program stays responsive); a stop asked then takes effect when the
+// packaging ends, and its file is dropped.
+lxw_error closeWorkbook(lxw_workbook* wb, std::int64_t rows, int& systemError) {
+    auto close = [wb, &systemError] {
+        rtl::ScopedCNumeric numbers; // this thread's own locale, as the caller's
+        errno = 0;
+        lxw_error e = workbook_close(wb);
+        systemError = e == LXW_NO_ERROR ? 0 : errno;
+        return e;
+    };
+    if (rows < kit::kProgressRows || !kit::progressWanted()) return close();
+    std::future<lxw_error> done;
+    try {
+        done = std::async(std::launch::async, close);
+    } catch (const std::system_error&) {
+        return close(); // no thread to be had: packaged here, as a small one is
+    }
+    // Reported once as it starts, however short, then while it lasts.
+    bool stop = false;
+    do {
+        if (!kit::keepGoing(rows, -1)) stop = true;
+    } while (done.wait_for(std::chrono::milliseconds(25)) != std::future_status::ready);
+    lxw_error e = done.get();
+    if (stop) throw ECancelled();
+    return e;
+}
+
+// Progress of a save: the rows streamed to the sheet, then the packaging,
+// of unknown length.
 void saveXlsx(const Workbook& book, const std::string& path) {
     rtl::SafeFile out(path);
     lxw_workbook_options opts{};
@@ -264,44 +310,52 @@ void saveXlsx(const Workbook& book, const std::string& path) {
     // instead of being held a second time in memory.
     opts.constant_memory = LXW_TRUE;
     BookOwner bo;
+    errno = 0;
     bo.wb = workbook_new_opt(out.path().c_str(), &opts);
-    if (!bo.wb) throw EOleError("Erro ao gravar a pasta de trabalho " + path);
-    lxw_worksheet* ws = workbook_add_worksheet(bo.wb, "Planilha1");
+    if (!bo.wb) xlsxFailed(path, LXW_ERROR_MEMORY_MALLOC_FAILED, errno);
+    bo.ws = workbook_add_worksheet(bo.wb, "Planilha1");
     lxw_format* money = workbook_add_format(bo.wb);
-    if (!ws || !money) throw EOleError("Erro ao gravar a pasta de trabalho " + path);
+    // With constant memory the sheet opens its temporary file here.
+    if (!bo.ws || !money) xlsxFailed(path, LXW_ERROR_CREATING_TMPFILE, errno);
     format_set_num_format(money, currencyNumberFormat(rtl::formatSettings()).c_str());
 
+    const auto rows = static_cast<std::int64_t>(book.rows.size());
     std::string utf8;
     for (std::size_t r = 0; r < book.rows.size(); ++r) {
+        if (r > 0 && r % kit::kProgressRows == 0)
+            kit::reportProgress(static_cast<std::int64_t>(r), rows);
         const auto& row = book.rows[r];
         for (std::size_t c = 0; c < row.size(); ++c) {
             const SheetCell& cell = row[c];
             auto rr = static_cast<lxw_row_t>(r);
             auto cc = static_cast<lxw_col_t>(c);
             lxw_error e = LXW_NO_ERROR;
+            errno = 0;
             switch (cell.kind) {
             case SheetCell::Kind::Blank:
                 break;
             case SheetCell::Kind::Text:
                 utf8 = sheetText(cell.text);
-                e = worksheet_write_string(ws, rr, cc, utf8.c_str(), nullptr);
+                e = worksheet_write_string(bo.ws, rr, cc, utf8.c_str(), nullptr);
                 break;
             case SheetCell::Kind::Number:
-                e = worksheet_write_number(ws, rr, cc, cell.number, nullptr);
+                e = worksheet_write_number(bo.ws, rr, cc, cell.number, nullptr);
                 break;
             case SheetCell::Kind::Money:
-                e = worksheet_write_number(ws, rr, cc, cell.number, money);
+                e = worksheet_write_number(bo.ws, rr, cc, cell.number, money);
                 break;
             case SheetCell::Kind::Boolean:
-                e = worksheet_write_boolean(ws, rr, cc, cell.number != 0, nullptr);
+                e = worksheet_write_boolean(bo.ws, rr, cc, cell.number != 0, nullptr);
                 break;
             }
-            if (e != LXW_NO_ERROR) xlsxFailed(e);
+            if (e != LXW_NO_ERROR) xlsxFailed(path, e, errno);
         }
     }
-    lxw_error e = workbook_close(bo.wb);
-    bo.wb = nullptr;
-    if (e != LXW_NO_ERROR) xlsxFailed(e);
+    int systemError = 0;
+    lxw_workbook* wb = bo.wb;
+    bo.wb = nullptr; // closing frees it, whatever the outcome
+    lxw_error e = closeWorkbook(wb, rows, systemError);
+    if (e != LXW_NO_ERROR) xlsxFailed(path, e, systemError);
     out.commit();
 }
 

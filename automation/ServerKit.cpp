@@ -2,7 +2,43 @@
 
 #include "rtl/cnumeric.h"
 
+namespace automation {
+
+namespace {
+
+thread_local const ScopedCallProgress::Function* installed = nullptr;
+
+} // namespace
+
+ScopedCallProgress::ScopedCallProgress(Function f) : f_(std::move(f)), previous_(installed) {
+    installed = &f_;
+}
+
+ScopedCallProgress::~ScopedCallProgress() {
+    installed = previous_;
+}
+
+} // namespace automation
+
 namespace automation::kit {
+
+bool progressWanted() {
+    return installed != nullptr && *installed;
+}
+
+bool keepGoing(std::int64_t done, std::int64_t total) {
+    if (!progressWanted()) return true;
+    try {
+        return (*installed)(done, total);
+    } catch (...) {
+        // A function that cannot go on has asked, in its way, to stop.
+        return false;
+    }
+}
+
+void reportProgress(std::int64_t done, std::int64_t total) {
+    if (!keepGoing(done, total)) throw ECancelled();
+}
 
 bool sameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;

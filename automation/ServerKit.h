@@ -3,6 +3,7 @@
 // checks and the error texts a client sees.
 #include "automation/Automation.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <span>
@@ -27,6 +28,29 @@ void readOrCall(std::string_view name, Invoke kind, std::size_t nargs, std::size
                 std::size_t max);
 /// A property assignment without index arguments: exactly one value.
 void assignment(std::string_view name, Invoke kind, std::size_t nargs);
+
+/// Rows of a table or sheet between two progress reports of its save; a
+/// document with fewer rows saves without reporting at all.
+inline constexpr int kProgressRows = 4096;
+/// True when the calling thread has a progress function installed
+/// (ScopedCallProgress).
+bool progressWanted();
+/// Reports to the installed function, if any; false when it asked to stop
+/// (or failed). Never throws, so a C library's callback may call it.
+bool keepGoing(std::int64_t done, std::int64_t total);
+/// Reports; throws ECancelled when the function asked to stop.
+void reportProgress(std::int64_t done, std::int64_t total);
+
+/// The message of a save of `target` that libzip failed: `zipCode` its
+/// ZIP_ER_* code, `systemError` the errno it carries (0 when none),
+/// `original` its own text, kept at the end. Says in Portuguese what
+/// happened and what the user can do.
+std::string zipSaveError(const std::string& target, int zipCode, int systemError,
+                         const std::string& original);
+/// The same for libxlsxwriter: `code` its lxw_error, `systemError` errno
+/// right after the failed call (0 when unknown).
+std::string xlsxSaveError(const std::string& target, int code, int systemError,
+                          const std::string& original);
 
 /// Runs `save`, which writes a document file, with numbers in the file
 /// formats' own form ("." as decimal point) whatever LC_NUMERIC the process

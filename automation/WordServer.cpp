@@ -7,9 +7,12 @@
 #include "automation/ServerKit.h"
 #include "automation/Servers.h"
 
+#include "rtl/fileerror.h"
 #include "rtl/safefile.h"
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -315,6 +318,7 @@ const char* const kContentTypes =
     R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
     R"(<Default Extension="xml" ContentType="application/xml"/>)"
     R"(<Override PartName="/word/document.xml" ContentType="application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"/>)"
+    R"(<Override PartName="/word/styles.xml" ContentType="application/vnd.openxmlformats-officedocument.wordprocessingml.styles+xml"/>)"
     R"(</Types>)";
 
 const char* const kRels =
@@ -324,8 +328,100 @@ const char* const kRels =
     R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="word/document.xml"/>)"
     R"(</Relationships>)";
 
+const char* const kDocumentRels =
+    R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+    "\n"
+    R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+    R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles" Target="styles.xml"/>)"
+    R"(</Relationships>)";
+
+// The column widths below are measured for this font, so it is the
+// document's default rather than whatever each word processor would pick:
+// Arial 10 pt (Liberation Sans, of the same widths, where Arial is
+// missing), no space after paragraphs, and Word's usual cell margins.
+const char* const kStyles =
+    R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+    "\n"
+    R"(<w:styles xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main">)"
+    R"(<w:docDefaults><w:rPrDefault><w:rPr>)"
+    R"(<w:rFonts w:ascii="Arial" w:hAnsi="Arial" w:eastAsia="Arial" w:cs="Arial"/>)"
+    R"(<w:sz w:val="20"/><w:szCs w:val="20"/><w:lang w:val="pt-BR"/>)"
+    R"(</w:rPr></w:rPrDefault><w:pPrDefault><w:pPr>)"
+    R"(<w:spacing w:after="0" w:line="240" w:lineRule="auto"/>)"
+    R"(</w:pPr></w:pPrDefault></w:docDefaults>)"
+    R"(<w:style w:type="paragraph" w:default="1" w:styleId="Normal"><w:name w:val="Normal"/></w:style>)"
+    R"(<w:style w:type="table" w:default="1" w:styleId="TableNormal"><w:name w:val="Normal Table"/>)"
+    R"(<w:tblPr><w:tblInd w:w="0" w:type="dxa"/><w:tblCellMar>)"
+    R"(<w:top w:w="0" w:type="dxa"/><w:left w:w="108" w:type="dxa"/>)"
+    R"(<w:bottom w:w="0" w:type="dxa"/><w:right w:w="108" w:type="dxa"/>)"
+    R"(</w:tblCellMar></w:tblPr></w:style>)"
+    R"(</w:styles>)";
+
 // A4, margins of 2.5 cm at the sides and 3 cm at top and bottom, in twips.
 constexpr int kShort = 11906, kLong = 16838, kSide = 1417, kTopBottom = 1701;
+
+// The cell margins of the table style, both sides, and a little room for
+// the borders and for rounding.
+constexpr int kCellPadding = 2 * 108 + 60;
+// A tab inside a cell reaches Word's next default tab stop (1.25 cm).
+constexpr int kTabTwips = 709;
+
+// Twips one character takes in Arial 10 pt (an em is 200 twips), by class,
+// each class rounded up to its wider members: narrow marks and letters;
+// digits, lower case and most punctuation; capitals; the widest glyphs.
+// Bold is about a tenth wider.
+int charTwips(unsigned char c) {
+    static constexpr std::string_view narrow = " !\"'()*,-./:;I[\\]`fijlrt|";
+    static constexpr std::string_view widest = "MW@%m";
+    if (narrow.find(static_cast<char>(c)) != std::string_view::npos) return 78;
+    if (widest.find(static_cast<char>(c)) != std::string_view::npos) return 190;
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) || c == 'w') return 156;
+    return 112;
+}
+
+// The width the longest line of `text` takes.
+int textTwips(std::string_view text, bool bold) {
+    int longest = 0, line = 0;
+    for (unsigned char c : text) {
+        if (c == '\r' || c == '\n') {
+            line = 0;
+            continue;
+        }
+        line += c == '\t' ? kTabTwips : charTwips(c);
+        longest = std::max(longest, line);
+    }
+    return bold ? longest + longest / 10 : longest;
+}
+
+// Fits the columns' widths into `room`. Columns that need no more than an
+// even share of what is left keep what they need (dates, times, numbers);
+// the wide ones, whose texts wrap whatever they get, share the rest evenly
+// (in proportion to their need, a column of long notes would squeeze a
+// column of names it could have left whole).
+std::vector<int> fitColumns(const std::vector<int>& need, int room) {
+    std::vector<int> width = need;
+    long long total = 0;
+    for (int n : need)
+        total += n;
+    if (total <= room) return width;
+    std::vector<bool> settled(need.size(), false);
+    long long left = room;
+    std::size_t open = need.size();
+    for (bool changed = true; changed && open > 0;) {
+        changed = false;
+        const long long share = left / static_cast<long long>(open);
+        for (std::size_t c = 0; c < need.size(); ++c)
+            if (!settled[c] && need[c] <= share) {
+                settled[c] = true;
+                left -= need[c];
+                --open;
+                changed = true;
+            }
+    }
+    for (std::size_t c = 0; c < need.size(); ++c)
+        if (!settled[c]) width[c] = static_cast<int>(left / static_cast<long long>(open));
+    return width;
+}
 
 class XmlSink {
 public:
@@ -343,8 +439,14 @@ public:
     }
     void flush() {
         if (!buf_.empty() && std::fwrite(buf_.data(), 1, buf_.size(), f_) != buf_.size())
-            throw EOleError("Erro ao gravar o documento");
+            stagingFailed(errno);
         buf_.clear();
+    }
+
+    // The body goes through an anonymous file in the system's temporary
+    // folder; its failures are about that folder, not the target's.
+    [[noreturn]] static void stagingFailed(int error) {
+        throw EOleError(rtl::fileErrorMessage("gravar", "tempor\xe1rio do documento", error));
     }
 
 private:
@@ -379,6 +481,8 @@ void writeRuns(XmlSink& x, std::string_view text, bool bold) {
     x << "</w:r>";
 }
 
+// Progress of a save: the body's rows, then as many steps again for the
+// compression of the package.
 void writeDocument(const WordDocument& doc, std::FILE* f) {
     XmlSink x(f);
     x << R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
@@ -396,7 +500,22 @@ void writeDocument(const WordDocument& doc, std::FILE* f) {
         const bool firstCol = formatted && fm[7] != 0;
         const bool lastCol = formatted && fm[8] != 0;
         const bool autofit = fm[9] != 0;
-        const int colWidth = textWidth / t->cols;
+        auto isBold = [&](int r, int c) {
+            return font && ((heading && r == 1) || (lastRow && r == t->rows && r > 1) ||
+                            (firstCol && c == 1) || (lastCol && c == t->cols));
+        };
+
+        // Each column as wide as its longest text (a date or a time never
+        // wraps), within the page. An autofit table keeps these as the
+        // preferred widths that Word refines from the content; programs
+        // that do not lay tables out by content use them as they are.
+        std::vector<int> need(static_cast<std::size_t>(t->cols), charTwips('0') + kCellPadding);
+        for (int r = 1; r <= t->rows; ++r)
+            for (int c = 1; c <= t->cols; ++c) {
+                int& n = need[static_cast<std::size_t>(c - 1)];
+                n = std::max(n, textTwips(t->cell(r, c), isBold(r, c)) + kCellPadding);
+            }
+        const std::vector<int> width = fitColumns(need, textWidth);
 
         x << R"(<w:tbl><w:tblPr><w:tblW w:w="0" w:type="auto"/>)";
         if (borders) {
@@ -407,19 +526,18 @@ void writeDocument(const WordDocument& doc, std::FILE* f) {
         }
         x << (autofit ? R"(<w:tblLayout w:type="autofit"/>)" : R"(<w:tblLayout w:type="fixed"/>)");
         x << "</w:tblPr><w:tblGrid>";
-        for (int c = 0; c < t->cols; ++c)
-            x << R"(<w:gridCol w:w=")" << colWidth << R"("/>)";
+        for (int w : width)
+            x << R"(<w:gridCol w:w=")" << w << R"("/>)";
         x << "</w:tblGrid>";
         for (int r = 1; r <= t->rows; ++r) {
+            if (r % kit::kProgressRows == 0) kit::reportProgress(r, 2LL * t->rows);
             const bool headRow = heading && r == 1;
             x << (headRow ? "<w:tr><w:trPr><w:tblHeader/></w:trPr>" : "<w:tr>");
             for (int c = 1; c <= t->cols; ++c) {
-                const bool bold = font && (headRow || (lastRow && r == t->rows && r > 1) ||
-                                           (firstCol && c == 1) || (lastCol && c == t->cols));
-                x << R"(<w:tc><w:tcPr><w:tcW w:w=")" << colWidth
+                x << R"(<w:tc><w:tcPr><w:tcW w:w=")" << width[static_cast<std::size_t>(c - 1)]
                   << R"(" w:type="dxa"/></w:tcPr><w:p>)";
                 const std::string& s = t->cell(r, c);
-                if (!s.empty()) writeRuns(x, s, bold);
+                if (!s.empty()) writeRuns(x, s, isBold(r, c));
                 x << "</w:p></w:tc>";
             }
             x << "</w:tr>";
@@ -445,24 +563,57 @@ struct ZipOwner {
     }
 };
 
-void addBuffer(zip_t* z, const char* name, const char* data) {
+[[noreturn]] void zipFailed(const std::string& target, zip_error_t* ze) {
+    const int code = zip_error_code_zip(ze);
+    if (code == ZIP_ER_CANCELLED) throw ECancelled();
+    const int sys = zip_error_system_type(ze) == ZIP_ET_SYS ? zip_error_code_system(ze) : 0;
+    throw EOleError(kit::zipSaveError(target, code, sys, zip_error_strerror(ze)));
+}
+
+void addBuffer(zip_t* z, const std::string& target, const char* name, const char* data) {
     zip_source_t* src = zip_source_buffer(z, data, std::strlen(data), 0);
     if (!src || zip_file_add(z, name, src, ZIP_FL_ENC_UTF_8) < 0) {
         if (src) zip_source_free(src);
-        throw EOleError(std::string("Erro ao gravar o documento: ") + zip_strerror(z));
+        zipFailed(target, zip_get_error(z));
     }
 }
+
+// The compression of a large body reports its share of the save's steps and
+// stops when asked; libzip then drops what it had written.
+struct CompressionProgress {
+    std::int64_t rows = 0;
+    bool stop = false;
+
+    void attach(zip_t* z) {
+        zip_register_progress_callback_with_state(
+            z, 0.01,
+            [](zip_t*, double part, void* self) {
+                auto* p = static_cast<CompressionProgress*>(self);
+                if (!kit::keepGoing(p->rows + static_cast<std::int64_t>(part * p->rows),
+                                    2 * p->rows))
+                    p->stop = true;
+            },
+            nullptr, this);
+        zip_register_cancel_callback_with_state(
+            z,
+            [](zip_t*, void* self) {
+                return static_cast<CompressionProgress*>(self)->stop ? 1 : 0;
+            },
+            nullptr, this);
+    }
+};
 
 void saveDocx(const WordDocument& doc, const std::string& path) {
     rtl::SafeFile out(path);
     // The body can be large, so it is staged in an anonymous temporary file
     // rather than in memory; the archive takes the file over.
+    errno = 0;
     std::FILE* body = std::tmpfile();
     off_t bodySize = 0;
-    if (!body) throw EOleError("Erro ao gravar o documento: sem arquivo tempor\xe1rio");
+    if (!body) XmlSink::stagingFailed(errno);
     try {
         writeDocument(doc, body);
-        if (std::fflush(body) != 0) throw EOleError("Erro ao gravar o documento");
+        if (std::fflush(body) != 0) XmlSink::stagingFailed(errno);
         bodySize = ftello(body);
         std::rewind(body);
     } catch (...) {
@@ -476,27 +627,37 @@ void saveDocx(const WordDocument& doc, const std::string& path) {
         std::fclose(body);
         zip_error_t ze;
         zip_error_init_with_code(&ze, err);
-        std::string msg = zip_error_strerror(&ze);
-        zip_error_fini(&ze);
-        throw EOleError("Erro ao gravar o documento: " + msg);
+        try {
+            zipFailed(path, &ze);
+        } catch (...) {
+            zip_error_fini(&ze);
+            throw;
+        }
     }
-    addBuffer(zo.z, "[Content_Types].xml", kContentTypes);
-    addBuffer(zo.z, "_rels/.rels", kRels);
+    CompressionProgress progress;
+    const std::int64_t rows = doc.table ? doc.table->rows : 0;
+    if (rows >= kit::kProgressRows && kit::progressWanted()) {
+        progress.rows = rows;
+        progress.attach(zo.z);
+    }
+    addBuffer(zo.z, path, "[Content_Types].xml", kContentTypes);
+    addBuffer(zo.z, path, "_rels/.rels", kRels);
+    addBuffer(zo.z, path, "word/_rels/document.xml.rels", kDocumentRels);
+    addBuffer(zo.z, path, "word/styles.xml", kStyles);
     zip_source_t* src = zip_source_filep(zo.z, body, 0, bodySize);
     if (!src) {
         std::fclose(body);
-        throw EOleError(std::string("Erro ao gravar o documento: ") + zip_strerror(zo.z));
+        zipFailed(path, zip_get_error(zo.z));
     }
     zip_int64_t idx = zip_file_add(zo.z, "word/document.xml", src, ZIP_FL_ENC_UTF_8);
     if (idx < 0) {
         zip_source_free(src);
-        throw EOleError(std::string("Erro ao gravar o documento: ") + zip_strerror(zo.z));
+        zipFailed(path, zip_get_error(zo.z));
     }
     // The body of a large table is mostly repeated markup: the fastest
     // deflate level compresses it nearly as well in a fraction of the time.
     zip_set_file_compression(zo.z, static_cast<zip_uint64_t>(idx), ZIP_CM_DEFLATE, 1);
-    if (zip_close(zo.z) < 0)
-        throw EOleError(std::string("Erro ao gravar o documento: ") + zip_strerror(zo.z));
+    if (zip_close(zo.z) < 0) zipFailed(path, zip_get_error(zo.z));
     zo.z = nullptr;
     out.commit();
 }

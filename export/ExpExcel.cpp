@@ -52,8 +52,7 @@ bool ExpExcel(const std::string& arquivo, Fonte& fonte, const Progresso& progres
         if (progresso) progresso(escritos, registros);
     }
 
-    office::apagaSeExiste(arquivo);
-    X.get("ActiveWorkBook").call("SaveAs", {arquivo});
+    office::salvaComo(X.get("ActiveWorkBook"), arquivo, progresso);
     X.get("ActiveWorkBook").call("Close", {false});
     suspensao.retoma();
     X.call("Quit");

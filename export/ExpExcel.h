@@ -9,7 +9,8 @@ namespace exporta {
 /// Writes the chosen fields of `fonte` into the cells of a workbook saved as
 /// `arquivo`. Returns false after showing its own message when Excel can be
 /// neither attached to nor started. Errors of later automation calls and of
-/// the dataset are thrown; Excel is then asked to quit.
+/// the dataset are thrown, and so is Cancelada when `progresso` asks to
+/// stop; Excel is then asked to quit.
 bool ExpExcel(const std::string& arquivo, Fonte& fonte, const Progresso& progresso = {});
 
 } // namespace exporta

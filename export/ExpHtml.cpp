@@ -40,13 +40,15 @@ std::string escapaHtml(const std::string& texto) {
 }
 
 bool ExpHtml(const std::string& arquivo, Fonte& fonte, const TKHTMLFormatCellEvent& OnFormatCell,
-             TExpTov* Sender, const Progresso&) {
+             TExpTov* Sender, const Progresso& progresso) {
     rtl::SafeFile saida(arquivo);
     const int colunas = fonte.colunas();
+    const std::int64_t total = fonte.registros();
+    if (progresso) progresso(0, total);
     saida.line("<html>");
     saida.line("<head> <title> Listagem </title> </head>");
     saida.line("<body>");
-    saida.line("<table border = \"1\" rows = \"" + std::to_string(fonte.registros()) +
+    saida.line("<table border = \"1\" rows = \"" + std::to_string(total) +
                "\" bordercolor=\"#000000\" cellspacing=\"0\" cellpadding=\"2\">");
     saida.line("<tr>");
     std::string atributos, dado;
@@ -78,6 +80,7 @@ bool ExpHtml(const std::string& arquivo, Fonte& fonte, const TKHTMLFormatCellEve
             saida.line(linha);
         }
         saida.line("</tr>");
+        if (progresso) progresso(row - 1, total);
         fonte.proximo();
     }
     saida.line("</table>");

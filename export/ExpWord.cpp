@@ -2,7 +2,6 @@
 
 #include "rtl/dialogs.h"
 
-#include <filesystem>
 #include <limits>
 #include <stdexcept>
 
@@ -48,9 +47,16 @@ Encerramento::~Encerramento() {
     }
 }
 
-void apagaSeExiste(const std::string& arquivo) {
-    std::error_code ec;
-    if (std::filesystem::exists(arquivo, ec)) std::filesystem::remove(arquivo, ec);
+void salvaComo(const automation::AutoObject& documento, const std::string& arquivo,
+               const Progresso& progresso) {
+    automation::ScopedCallProgress acompanha([&progresso](std::int64_t feito, std::int64_t total) {
+        return progresso.segue(feito, total);
+    });
+    try {
+        documento.call("SaveAs", {arquivo});
+    } catch (const automation::ECancelled&) {
+        throw Cancelada();
+    }
 }
 
 } // namespace office
@@ -117,8 +123,9 @@ bool ExpWord(const std::string& arquivo, Fonte& fonte, const Progresso& progress
     }
 
     W.get("ActiveDocument").get("Range").get("Tables").get("Item", {1}).call("UpdateAutoFormat");
-    office::apagaSeExiste(arquivo);
-    W.get("ActiveDocument").call("SaveAs", {arquivo});
+    // The save replaces the file of that name only once the new one is whole:
+    // deleting it first would lose it to a save that fails or is cancelled.
+    office::salvaComo(W.get("ActiveDocument"), arquivo, progresso);
     suspensao.retoma();
     W.get("ActiveDocument").call("Close", {false});
     W.call("Quit");

@@ -13,7 +13,8 @@ namespace exporta {
 /// Returns false after showing its own message when the dataset has 64
 /// fields or more (chosen or not; no automation call is made) or Word can
 /// be neither attached to nor started. Errors of later automation calls and
-/// of the dataset are thrown; Word is then asked to quit.
+/// of the dataset are thrown, and so is Cancelada when `progresso` asks to
+/// stop; Word is then asked to quit.
 bool ExpWord(const std::string& arquivo, Fonte& fonte, const Progresso& progresso = {});
 
 } // namespace exporta
@@ -77,8 +78,11 @@ private:
     bool concluido_ = false;
 };
 
-/// Deletes `arquivo` when it exists; a file that cannot be deleted is left
-/// for the save to replace.
-void apagaSeExiste(const std::string& arquivo);
+/// `documento`.SaveAs(`arquivo`), with the server's progress while it saves
+/// a large document passed on to `progresso`; a stop asked there ends the
+/// save, which then leaves no file, with Cancelada. The previous file of
+/// that name is replaced only by a save that succeeds.
+void salvaComo(const automation::AutoObject& documento, const std::string& arquivo,
+               const Progresso& progresso);
 
 } // namespace exporta::office

@@ -59,7 +59,9 @@ bool ExpXml(const std::string& arquivo, Fonte& fonte, const Progresso& progresso
         abre.push_back("    <" + nome + ">");
         fecha.push_back("</" + nome + ">");
     }
-    if (progresso) progresso(0, fonte.registros());
+    const std::int64_t total = fonte.registros();
+    std::int64_t escritos = 0;
+    if (progresso) progresso(0, total);
     fonte.primeiro();
     std::string linha, valor;
     while (!fonte.fim()) {
@@ -73,6 +75,8 @@ bool ExpXml(const std::string& arquivo, Fonte& fonte, const Progresso& progresso
             saida.line(linha);
         }
         saida.line("  </Registros>");
+        ++escritos;
+        if (progresso) progresso(escritos, total);
         fonte.proximo();
     }
     saida.line("</Exportacao>");

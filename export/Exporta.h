@@ -13,14 +13,18 @@
 // Result of every writer: true when the file was written; false when the
 // writer could not start and has already told the user why (through
 // rtl::dialogs()); any error while writing is thrown (std::exception) and
-// leaves the previous target file untouched.
+// leaves the previous target file untouched, and so is a stop asked through
+// the progress callback (Cancelada).
 #include "rtl/currency.h"
 #include "rtl/datetime.h"
 
+#include <concepts>
 #include <cstdint>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 class TExpTov;
 
@@ -99,8 +103,55 @@ public:
     virtual void habilitaControles() = 0;
 };
 
-/// Progress of a writer: `posicao` rows of `maximo` written. May be empty.
-using Progresso = std::function<void(std::int64_t posicao, std::int64_t maximo)>;
+/// A progress callback's answer: go on, or stop the export.
+enum class Andamento { Segue, Para };
+
+/// Thrown by a writer whose progress callback answered `Andamento::Para`.
+/// Like any failure it leaves the previous target file as it was and no
+/// temporary file behind; the dialog tells the user it was cancelled.
+class Cancelada : public std::runtime_error {
+public:
+    Cancelada() : std::runtime_error("Exporta\xe7\xe3o cancelada.") {}
+};
+
+/// Progress of a writer: `posicao` of `maximo` steps done (rows written;
+/// then, for Word and Excel, the steps of saving a large document, counted
+/// again from 0), or a negative `maximo` while the amount of work left is
+/// unknown. Built from any callable taking (posicao, maximo) that returns
+/// `Andamento`, or nothing at all (it never stops the export). May be empty.
+/// A writer calls it at least once per row, so that a stop takes effect at
+/// once; the callback decides how often to do anything costly.
+class Progresso {
+public:
+    Progresso() = default;
+    template <class F>
+    requires(!std::same_as<std::decay_t<F>, Progresso> &&
+             std::invocable<F&, std::int64_t, std::int64_t>) Progresso(F f) {
+        if constexpr (std::is_constructible_v<bool, F&>)
+            if (!static_cast<bool>(f)) return;
+        if constexpr (std::is_void_v<std::invoke_result_t<F&, std::int64_t, std::int64_t>>)
+            f_ = [f = std::move(f)](std::int64_t p, std::int64_t m) mutable {
+                f(p, m);
+                return Andamento::Segue;
+            };
+        else
+            f_ = std::move(f);
+    }
+
+    explicit operator bool() const { return static_cast<bool>(f_); }
+    /// Reports; false when the callback asked to stop. For callers that
+    /// must not throw (a C library's callback).
+    bool segue(std::int64_t posicao, std::int64_t maximo) const {
+        return !f_ || f_(posicao, maximo) == Andamento::Segue;
+    }
+    /// Reports; throws Cancelada when the callback asked to stop.
+    void operator()(std::int64_t posicao, std::int64_t maximo) const {
+        if (!segue(posicao, maximo)) throw Cancelada();
+    }
+
+private:
+    std::function<Andamento(std::int64_t, std::int64_t)> f_;
+};
 
 // The value formatting shared by the writers lives in the row source
 // (FonteDataSet in ExpDataSet.h): `texto`, `textoWeb` and `valor`.

@@ -1,7 +1,8 @@
 #include "rtl/safefile.h"
 
+#include "rtl/fileerror.h"
+
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -52,8 +53,7 @@ SafeFile::~SafeFile() {
 }
 
 void SafeFile::fail(const char* what, int error) const {
-    throw std::runtime_error("N\xe3o foi poss\xedvel " + std::string(what) + " o arquivo " +
-                             target_ + ": " + std::strerror(error));
+    throw std::runtime_error(fileErrorMessage(what, target_, error));
 }
 
 void SafeFile::flush() {

@@ -18,7 +18,7 @@ namespace rtl {
 /// rename of its own.
 ///
 /// Every failure throws std::runtime_error with a Portuguese message naming
-/// the target and the system's reason.
+/// the target, what went wrong and what to do (rtl/fileerror.h).
 class SafeFile {
 public:
     /// Creates the temporary file; fails when the folder does not exist or

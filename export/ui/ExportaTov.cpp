@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPalette>
+#include <QPointer>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QStyle>
@@ -54,15 +56,6 @@ QLabel* rotulo(QWidget* pai, int x, int y, const char* texto) {
     auto* l = new QLabel(q(texto), pai);
     l->move(x, y);
     l->adjustSize();
-    return l;
-}
-
-/// A caption that wraps onto as many lines as `largura` needs, like the
-/// separator captions above their narrow edits.
-QLabel* rotuloQuebrado(QWidget* pai, int x, int y, int largura, const char* texto) {
-    auto* l = new QLabel(q(texto), pai);
-    l->setWordWrap(true);
-    l->setGeometry(x, y, largura, l->heightForWidth(largura));
     return l;
 }
 
@@ -165,12 +158,12 @@ TExportaTov::TExportaTov(TExpTov* owner, QWidget* parent) : QDialog(parent), own
                                 "es ]   "),
                               this);
     GroupBox3->setGeometry(223, 294, 176, 113);
-    // Each caption wraps over the width of its edit, so the two never run
-    // into each other.
-    Label3 = rotuloQuebrado(GroupBox3, 12, 35, 76, "Separador de campos");
-    edSepC = edit(GroupBox3, 12, 68, ",");
-    Label4 = rotuloQuebrado(GroupBox3, 93, 35, 76, "Separador de texto");
-    edSepT = edit(GroupBox3, 93, 68, "''");
+    // Side by side, the captions would have to wrap over the narrow edits;
+    // one pair under the other, each caption reads on one line.
+    Label3 = rotulo(GroupBox3, 12, 20, "Separador de campos");
+    edSepC = edit(GroupBox3, 12, Label3->geometry().bottom() + 3, ",");
+    Label4 = rotulo(GroupBox3, 12, edSepC->geometry().bottom() + 5, "Separador de texto");
+    edSepT = edit(GroupBox3, 12, Label4->geometry().bottom() + 3, "''");
 
     b1 = botao(this, 405, 329, 123, 46, " &Exportar", nullptr);
     SpeedButton2 = botao(this, 405, 381, 123, 26, " &Cancelar", nullptr);
@@ -324,7 +317,19 @@ void TExportaTov::bFechaClick() {
     reject();
 }
 
+void TExportaTov::reject() {
+    // The export runs inside this dialog's handler: closing now would pull
+    // the dialog from under it. The export stops at its next row instead.
+    if (exportando_) {
+        cancelado_ = true;
+        return;
+    }
+    QDialog::reject();
+}
+
 void TExportaTov::FlatSpeedButton2Click() {
+    // F2 while an export runs (the button itself is disabled then).
+    if (exportando_) return;
     rtl::UserDialogs& dlg = rtl::dialogs();
     if (lbExp->count() == 0) {
         dlg.message("Informe pelo menos um campo para expota\xe7\xe3o.");
@@ -347,16 +352,21 @@ void TExportaTov::FlatSpeedButton2Click() {
             !std::filesystem::exists(arquivo, ec) ||
             dlg.question("Aten\xe7\xe3o", "J\xe1 existe um arquivo com este nome. Sobrescrever?");
         if (segue) {
-            bool escrito = false;
+            bool escrito = false, cancelado = false;
             try {
                 escrito = executaEscritor(arquivo);
+            } catch (const exporta::Cancelada&) {
+                cancelado = true;
             } catch (const std::exception& e) {
                 dlg.errorBox(rtl::errorBoxText(e.what()));
             } catch (...) {
                 dlg.errorBox(rtl::errorBoxText("Erro desconhecido"));
             }
-            // Only a file that was really written is announced.
+            // Only a file that was really written is announced; a cancelled
+            // export is told as such, so the user knows it stopped and that
+            // nothing was written.
             if (escrito) dlg.message("Exporta\xe7\xe3o completada.");
+            if (cancelado) dlg.message(exporta::Cancelada().what());
         }
     }
     barra->setValue(0);
@@ -393,13 +403,37 @@ void TExportaTov::RestauraCampos() {
         FDataSet->Fields(i).SetVisible(FVisiveis[static_cast<std::size_t>(i)]);
 }
 
+void TExportaTov::mostraAndamento(std::int64_t posicao, std::int64_t maximo) {
+    if (maximo < 0) {
+        if (barra->maximum() != 0) barra->setRange(0, 0);
+        return;
+    }
+    const int m =
+        static_cast<int>(std::min<std::int64_t>(std::max<std::int64_t>(maximo, 1), INT_MAX));
+    if (barra->maximum() != m) barra->setRange(0, m);
+    barra->setValue(static_cast<int>(std::clamp<std::int64_t>(posicao, 0, m)));
+}
+
 bool TExportaTov::executaEscritor(const std::string& arquivo) {
-    // The flags and the control updates come back on every path, also when
-    // the writer fails halfway.
+    // While the export runs the dialog keeps handling events, so that it
+    // repaints and "Cancelar" or Esc can stop it; nothing else may change
+    // under it. The flags and the control updates come back on every path,
+    // also when the writer fails or is stopped halfway.
     struct Restaura {
         TExportaTov& d;
         bool preparado = false;
         bool desabilitado = false;
+        QPointer<QWidget> foco = QApplication::focusWidget();
+        explicit Restaura(TExportaTov& dialogo) : d(dialogo) {
+            d.exportando_ = true;
+            d.cancelado_ = false;
+            for (QWidget* w :
+                 {static_cast<QWidget*>(d.GroupBox1), static_cast<QWidget*>(d.GroupBox2),
+                  static_cast<QWidget*>(d.GroupBox3), static_cast<QWidget*>(d.b1)})
+                w->setEnabled(false);
+            d.exportar1->setEnabled(false);
+            QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+        }
         ~Restaura() {
             if (preparado) d.RestauraCampos();
             if (desabilitado) {
@@ -408,24 +442,55 @@ bool TExportaTov::executaEscritor(const std::string& arquivo) {
                 } catch (...) {
                 }
             }
+            QGuiApplication::restoreOverrideCursor();
+            for (QWidget* w :
+                 {static_cast<QWidget*>(d.GroupBox1), static_cast<QWidget*>(d.GroupBox2),
+                  static_cast<QWidget*>(d.GroupBox3), static_cast<QWidget*>(d.b1)})
+                w->setEnabled(true);
+            d.exportar1->setEnabled(true);
+            if (foco) foco->setFocus();
+            if (d.barra->maximum() == 0) d.barra->setRange(0, 1); // out of the busy state
+            d.exportando_ = false;
         }
+        Restaura(const Restaura&) = delete;
+        Restaura& operator=(const Restaura&) = delete;
     } restaura{*this};
+
+    // The writers report every row; repainting and reading the user's input
+    // cost far more than a row, so they happen a few dozen times a second.
+    QElapsedTimer relogio;
+    relogio.start();
+    exporta::Progresso progresso = [this, &relogio](std::int64_t pos, std::int64_t max) {
+        if (relogio.elapsed() >= 40 || pos == max) {
+            mostraAndamento(pos, max);
+            QCoreApplication::processEvents();
+            relogio.restart();
+        }
+        return cancelado_ ? exporta::Andamento::Para : exporta::Andamento::Segue;
+    };
+
+    // The save dialog and the question are gone: what they covered is drawn
+    // again before the work starts.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
     restaura.preparado = true;
     PreparaCampos();
-    FDataSet->Last();
-    FDataSet->First();
-    barra->setMaximum(std::max(0, FDataSet->RecordCount()));
-    barra->setValue(0);
+    // Suspended before the rows are fetched, so the grid underneath does
+    // not follow the fetch while the dialog handles events.
     FDataSet->DisableControls();
     restaura.desabilitado = true;
+    // Every row is fetched first, so that the record count is complete; in
+    // pieces, which keeps the dialog responsive and lets a stop be seen.
+    constexpr int kLote = 1000;
+    while (!FDataSet->AllFetched()) {
+        FDataSet->FetchMore(kLote);
+        progresso(FDataSet->RecordCount(), -1);
+    }
+    FDataSet->Last();
+    FDataSet->First();
+    mostraAndamento(0, FDataSet->RecordCount());
 
     exporta::FonteDataSet fonte(*FDataSet);
-    exporta::Progresso progresso = [this](std::int64_t pos, std::int64_t max) {
-        int m = static_cast<int>(std::min<std::int64_t>(max, INT_MAX));
-        if (barra->maximum() != m) barra->setMaximum(m);
-        barra->setValue(static_cast<int>(std::min<std::int64_t>(pos, m)));
-    };
     if (rbTxt->isChecked())
         return exporta::ExpText(arquivo, fonte, l1(edSepC->text()), l1(edSepT->text()), progresso);
     if (rbDoc->isChecked()) return exporta::ExpWord(arquivo, fonte, progresso);

@@ -3,6 +3,7 @@
 // and the target file, and the chosen writer runs from here.
 #include <QDialog>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -73,14 +74,20 @@ public:
     /// Visible flags by field position, as they were before an export.
     std::vector<bool> FVisiveis;
 
+    /// True while an export runs (the dialog keeps handling events then).
+    bool exportando() const { return exportando_; }
+
 public slots:
     void SpeedButton3Click();     ///< add selected
     void SpeedButton1Click();     ///< remove selected
     void SpeedButton5Click();     ///< add all
     void SpeedButton4Click();     ///< remove all
     void FlatSpeedButton2Click(); ///< export
-    void FlatSpeedButton4Click(); ///< close
-    void bFechaClick();           ///< close
+    void FlatSpeedButton4Click(); ///< close; while exporting, stop the export
+    void bFechaClick();           ///< close; while exporting, stop the export
+    /// Closes the dialog; while an export runs, stops it instead (Esc, the
+    /// window's close button).
+    void reject() override;
 
 protected:
     bool eventFilter(QObject* objeto, QEvent* evento) override;
@@ -89,10 +96,15 @@ protected:
 private:
     void FormActivate();
     /// Runs the checked writer on `arquivo`; true when it wrote the file.
+    /// Throws exporta::Cancelada when the user stopped it.
     bool executaEscritor(const std::string& arquivo);
+    /// The bar for `posicao` of `maximo` steps; busy when `maximo` < 0.
+    void mostraAndamento(std::int64_t posicao, std::int64_t maximo);
     void insereOrdenado(const std::string& nome);
     std::vector<std::string> nomesDe(QListWidget* lista) const;
 
     TExpTov* owner_;
     bool ordenado_ = false;
+    bool exportando_ = false;
+    bool cancelado_ = false;
 };

@@ -179,3 +179,49 @@ TEST_F(WordServer, ClosingTheActiveDocumentLeavesNoneActive) {
     EXPECT_THROW(w.get("ActiveDocument"), EOleError);
     EXPECT_THROW(d.get("Range"), EOleError);
 }
+
+TEST_F(WordServer, ColumnsAreAsWideAsTheirLongestTextWithinThePage) {
+    // Arial 10 pt, the document's default font, in twips: a digit 111, "/" and
+    // ":" 56; Word's cell margins take 216 more.
+    const int data = 8 * 111 + 2 * 56 + 216, hora = 6 * 111 + 2 * 56 + 216;
+    const int pagina = 16838 - 2 * 1417; // landscape A4 less the side margins
+    struct Caso {
+        const char* nome;
+        std::vector<std::string> linha;
+        bool cabeNaPagina;
+    } casos[] = {
+        {"short texts", {"7", "25/12/2024", "13:45:30", "Jo\xe3o da Silva & Filhos"}, true},
+        {"a long note", {"7", "25/12/2024", "13:45:30", std::string(600, 'x')}, false},
+    };
+    for (const auto& c : casos) {
+        SetUp();
+        addTable(2, 4);
+        for (int col = 1; col <= 4; ++col) {
+            put(1, col, "C" + std::to_string(col));
+            put(2, col, c.linha[static_cast<std::size_t>(col - 1)]);
+        }
+        const std::string xml = officefiles::readZipEntry(save(), "word/document.xml");
+        std::vector<int> grade;
+        for (const std::string& g : officefiles::elements(xml, "w:gridCol"))
+            grade.push_back(std::stoi(officefiles::attribute(g, "w:w")));
+        ASSERT_EQ(grade.size(), 4u) << c.nome;
+        // Every cell of a column states the column's width.
+        const auto celulas = officefiles::elements(xml, "w:tcW");
+        ASSERT_EQ(celulas.size(), 8u) << c.nome;
+        for (std::size_t i = 0; i < celulas.size(); ++i)
+            EXPECT_EQ(std::stoi(officefiles::attribute(celulas[i], "w:w")), grade[i % 4]) << c.nome;
+        EXPECT_GE(grade[1], data) << c.nome << ": the date does not wrap";
+        EXPECT_GE(grade[2], hora) << c.nome << ": the time does not wrap";
+        EXPECT_LT(grade[0], grade[1]) << c.nome << ": a short column stays narrow";
+        const int soma = grade[0] + grade[1] + grade[2] + grade[3];
+        EXPECT_LE(soma, pagina) << c.nome;
+        if (c.cabeNaPagina)
+            EXPECT_LT(soma, pagina * 3 / 4) << c.nome << ": no wider than the content";
+        else
+            EXPECT_GE(soma, pagina * 95 / 100) << c.nome << ": the long text takes the rest";
+    }
+    // The widths are measured for the font the document sets as its default.
+    const std::string estilos = officefiles::readZipEntry(dir.file("t.doc"), "word/styles.xml");
+    EXPECT_NE(estilos.find("w:ascii=\"Arial\""), std::string::npos);
+    EXPECT_NE(estilos.find("<w:sz w:val=\"20\"/>"), std::string::npos);
+}

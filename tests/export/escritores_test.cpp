@@ -271,3 +271,42 @@ TEST_F(Escritores, AFullDeviceKeepsThePreviousFileIntact) {
         EXPECT_EQ(arquivos, 1) << "no temporary file left behind by " << e.nome;
     }
 }
+
+TEST_F(Escritores, EveryWriterReportsEachRowAndStopsWhenAskedLeavingThePreviousFile) {
+    Tabela t(pasta, kTipos, "TIPOS");
+    t.tabela.Last();
+    t.tabela.First();
+    using Passos = std::vector<std::pair<std::int64_t, std::int64_t>>;
+    const std::function<void(const std::string&, exporta::Fonte&, const exporta::Progresso&)>
+        escritores[] = {
+            [](auto& a, auto& f, auto& p) { exporta::ExpText(a, f, ",", "''", p); },
+            [](auto& a, auto& f, auto& p) { exporta::ExpHtml(a, f, {}, nullptr, p); },
+            [](auto& a, auto& f, auto& p) { exporta::ExpXml(a, f, p); },
+        };
+    fs::create_directory(pasta.path() / "saida");
+    const std::string antigo = pasta.file("saida/anterior.dat");
+    exptest::grava(antigo, "o arquivo de ontem");
+    for (const auto& escreve : escritores) {
+        Passos passos;
+        exporta::FonteDataSet fonte(t.tabela);
+        escreve(pasta.file("saida/inteiro.dat"), fonte,
+                [&](std::int64_t p, std::int64_t m) { passos.emplace_back(p, m); });
+        EXPECT_EQ(passos, (Passos{{0, 3}, {1, 3}, {2, 3}, {3, 3}}));
+        fs::remove(pasta.file("saida/inteiro.dat"));
+
+        // Stopped after the first row.
+        int chamadas = 0;
+        EXPECT_THROW(escreve(antigo, fonte,
+                             [&](std::int64_t, std::int64_t) {
+                                 return ++chamadas == 2 ? exporta::Andamento::Para
+                                                        : exporta::Andamento::Segue;
+                             }),
+                     exporta::Cancelada);
+        EXPECT_EQ(chamadas, 2);
+        EXPECT_EQ(le(antigo), "o arquivo de ontem");
+        EXPECT_EQ(
+            std::distance(fs::directory_iterator(pasta.path() / "saida"), fs::directory_iterator()),
+            1)
+            << "no temporary file left";
+    }
+}

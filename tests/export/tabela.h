@@ -12,13 +12,14 @@
 
 namespace exptest {
 
-/// `ddl` runs in a new database file inside `pasta`; `nome` is then opened.
+/// `ddl` runs in a new database file inside `pasta` (unless `cria` is
+/// false: the file exists already); `nome` is then opened.
 class Tabela {
 public:
     Tabela(const fbtest::TempFolder& pasta, const std::string& ddl, const std::string& nome,
-           const std::string& arquivo = "dados.fdb") {
+           const std::string& arquivo = "dados.fdb", bool cria = true) {
         std::string caminho = pasta.file(arquivo);
-        fbtest::createDatabase(caminho, ddl);
+        if (cria) fbtest::createDatabase(caminho, ddl);
         conexao.SetDatabaseName(caminho);
         conexao.SetParams({"user_name=SYSDBA", std::string("password=") + fbtest::kPassword});
         conexao.SetLoginPrompt(false);

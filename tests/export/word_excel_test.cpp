@@ -328,3 +328,45 @@ TEST_F(EscritoresOffice, AFailedSaveEndsTheServerAndResumesTheControls) {
         EXPECT_THROW(automation::getActiveObject(progId), automation::EOleError);
     }
 }
+
+TEST_F(EscritoresOffice, AStopEndsTheServerAndLeavesThePreviousFileAndNoTemporary) {
+    // Large enough for the servers to report while they save.
+    Tabela t(pasta,
+             "create table MUITAS (ID integer, NOME varchar(30));"
+             "set term ^;"
+             "execute block as declare i integer = 0; begin"
+             "  while (i < 5000) do begin"
+             "    insert into MUITAS values (:i, 'nome ' || :i); i = i + 1; end end^"
+             "set term ;^",
+             "MUITAS");
+    for (bool word : {true, false}) {
+        const char* progId = word ? "Word.Application" : "Excel.Application";
+        const fs::path saida = pasta.path() / progId;
+        fs::create_directory(saida);
+        const std::string antigo = (saida / (word ? "velho.docx" : "velho.xlsx")).string();
+        exptest::grava(antigo, "anterior");
+        // Stopped while the rows go to the server, and while it saves (the
+        // count starts again from 0 then).
+        for (bool salvando : {false, true}) {
+            automation::AutoObject running = automation::runServer(progId);
+            std::int64_t ultimo = 0;
+            bool pediu = false;
+            EXPECT_THROW(exporta(t, word, antigo,
+                                 [&](std::int64_t p, std::int64_t) {
+                                     if (salvando ? p < ultimo : p == 100) pediu = true;
+                                     ultimo = p;
+                                     return pediu ? exporta::Andamento::Para
+                                                  : exporta::Andamento::Segue;
+                                 }),
+                         exporta::Cancelada)
+                << progId << (salvando ? " saving" : " filling");
+            EXPECT_TRUE(pediu) << progId;
+            EXPECT_EQ(exptest::le(antigo), "anterior") << progId;
+            EXPECT_EQ(std::distance(fs::directory_iterator(saida), fs::directory_iterator()), 1)
+                << progId << ": no temporary file left";
+            EXPECT_FALSE(t.tabela.ControlsDisabled()) << progId;
+            EXPECT_THROW(automation::getActiveObject(progId), automation::EOleError)
+                << progId << ": told to quit";
+        }
+    }
+}

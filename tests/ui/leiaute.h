@@ -43,6 +43,14 @@ inline bool legivel(const QWidget* w) {
     return true;
 }
 
+/// Whether the label shows its caption whole on a single line.
+inline bool umaLinha(const QLabel* l) {
+    const QFontMetrics fm = l->fontMetrics();
+    return fm.horizontalAdvance(l->text()) <= l->contentsRect().width() &&
+           l->contentsRect().height() < 2 * fm.lineSpacing() &&
+           (!l->wordWrap() || l->heightForWidth(l->width()) < 2 * fm.lineSpacing());
+}
+
 /// Complaints about the controls of `pai` and, inside every group box, of
 /// the group's controls: out of the container, overlapping a sibling, or a
 /// caption that does not fit. Widgets that Qt builds inside lists, grids and

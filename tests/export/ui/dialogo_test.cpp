@@ -69,9 +69,11 @@ TEST_F(Dialogo, EveryCaptionReadsWholeInsideItsFrameWithoutCoveringAnother) {
     const auto falhas = leiaute::confere(&d);
     for (const auto& f : falhas)
         ADD_FAILURE() << f;
-    // The separator captions stand above their edits.
+    // The separator captions stand above their edits, each on one line.
     EXPECT_LE(d.Label3->geometry().bottom(), d.edSepC->y());
     EXPECT_LE(d.Label4->geometry().bottom(), d.edSepT->y());
+    EXPECT_TRUE(leiaute::umaLinha(d.Label3)) << "Separador de campos";
+    EXPECT_TRUE(leiaute::umaLinha(d.Label4)) << "Separador de texto";
     EXPECT_FALSE(d.barra->isTextVisible()) << "the bar carries no percentage";
 }
 
