@@ -311,6 +311,11 @@ public:
     /// The process-wide busy hook (see TFbBusyHook).
     static void SetBusyHook(TFbBusyHook hook);
 
+    /// Bytes the record cache holds for the rows fetched so far: its blocks
+    /// (with the room left in the last) and its row index; blob contents
+    /// read are not counted. 0 when closed.
+    std::size_t CacheBytes() const;
+
 protected:
     /// A column of the prepared SELECT that becomes a field.
     struct FieldDef {
