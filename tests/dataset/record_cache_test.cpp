@@ -187,6 +187,18 @@ TEST(RecordCache, RepositionsByKeyAfterReopening) {
     expectStraddlingRow(env.table, 2500);
 }
 
+TEST(RecordCache, LastShowsTheBusyCursorOnlyWhileItFetches) {
+    Env env(straddlingTable());
+    env.open("S");
+    std::vector<std::string> calls;
+    TFbCustomDataSet::SetBusyHook([&](bool busy) { calls.push_back(busy ? "on" : "off"); });
+    env.table.Last();
+    env.table.Last(); // everything is cached already
+    TFbCustomDataSet::SetBusyHook(nullptr);
+    EXPECT_EQ(calls, (std::vector<std::string>{"on", "off"}));
+    EXPECT_EQ(env.table.RecordCount(), 3000);
+}
+
 TEST(RecordCache, OneMegabyteMemo) {
     Env env("CREATE TABLE M (ID INTEGER NOT NULL PRIMARY KEY, T BLOB SUB_TYPE 1, V VARCHAR(5));");
     std::string big(1 << 20, ' ');
