@@ -19,6 +19,7 @@
 
 #ifdef __linux__
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -135,10 +136,11 @@ private:
 //     and two bytes) and its bytes: VARCHAR at its actual length, CHAR
 //     without the padding the server added (padded back when read); a
 //     null text takes no bytes at all.
-// Records live in blocks that are never moved or resized: a row that does
+// Records live in blocks that are never moved: a row that does
 // not fit in the room left starts a new block (twice the last one, up to
-// kMaxBlock). An index of record pointers, in pages of BufferChunks rows,
-// finds row n.
+// kMaxBlock). Each block holds a run of rows; an index in pages of
+// BufferChunks rows keeps each row's offset in its block, 4 bytes a row.
+// When the cursor ends, the room left in the last block goes back.
 
 namespace {
 constexpr std::size_t kFirstBlock = 16 * 1024;
@@ -190,6 +192,18 @@ public:
     std::size_t size() const {
         return size_;
     }
+    /// Keeps the first `used` bytes; a mapped block returns the whole pages
+    /// after them.
+    void shrink(std::size_t used) {
+#ifdef __linux__
+        if (!mapped_) return;
+        const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        const std::size_t keep = std::max(page, (used + page - 1) / page * page);
+        if (keep < size_ && munmap(data_ + keep, size_ - keep) == 0) size_ = keep;
+#else
+        (void)used;
+#endif
+    }
 
 private:
     std::byte* data_ = nullptr;
@@ -228,26 +242,43 @@ struct TFbCustomDataSet::Cache {
     const std::byte* textRecord = nullptr;
     std::vector<std::uint32_t> textOffsets;
 
+    // Rows in blocks: each block holds the rows from its first one to the
+    // next block's first one; the index keeps each row's offset in its block.
+    struct Held {
+        std::unique_ptr<Block> block;
+        int firstRow;
+    };
+    std::vector<Held> blocks;
     std::size_t pageRows = 1000;
-    std::vector<std::unique_ptr<const std::byte*[]>> pages;
-    std::vector<std::unique_ptr<Block>> blocks;
+    std::vector<std::unique_ptr<std::uint32_t[]>> pages;
     std::byte* free = nullptr;
     std::size_t room = 0;
     std::size_t nextBlock = kFirstBlock;
+    // The block of the last row looked up: walks stay in it for thousands of
+    // rows.
+    mutable std::size_t lastBlock = 0;
 
     // Blob contents read so far, by row and field.
     std::unordered_map<std::uint64_t, std::string> blobs;
 
     const std::byte* record(int row) const {
+        std::size_t b = lastBlock;
+        if (row < blocks[b].firstRow || (b + 1 < blocks.size() && row >= blocks[b + 1].firstRow)) {
+            auto after = std::upper_bound(blocks.begin(), blocks.end(), row,
+                                          [](int r, const Held& h) { return r < h.firstRow; });
+            b = static_cast<std::size_t>(after - blocks.begin()) - 1;
+            lastBlock = b;
+        }
         auto r = static_cast<std::size_t>(row);
-        return pages[r / pageRows][r % pageRows];
+        return blocks[b].block->data() + pages[r / pageRows][r % pageRows];
     }
 
-    std::byte* allocate(std::size_t size) {
+    /// Room for row `row` of `size` bytes; add() it once written.
+    std::byte* allocate(int row, std::size_t size) {
         if (size > room) {
             const std::size_t block = std::max(nextBlock, size);
-            blocks.push_back(std::make_unique<Block>(block));
-            free = blocks.back()->data();
+            blocks.push_back({std::make_unique<Block>(block), row});
+            free = blocks.back().block->data();
             room = block;
             nextBlock = std::min(nextBlock * 2, kMaxBlock);
         }
@@ -259,8 +290,16 @@ struct TFbCustomDataSet::Cache {
 
     void add(int row, const std::byte* rec) {
         auto r = static_cast<std::size_t>(row);
-        if (r / pageRows >= pages.size()) pages.emplace_back(new const std::byte*[pageRows]);
-        pages[r / pageRows][r % pageRows] = rec;
+        if (r / pageRows >= pages.size()) pages.emplace_back(new std::uint32_t[pageRows]);
+        pages[r / pageRows][r % pageRows] =
+            static_cast<std::uint32_t>(rec - blocks.back().block->data());
+    }
+
+    /// No more rows will come: the room left goes back to the system.
+    void finish() {
+        if (blocks.empty()) return;
+        blocks.back().block->shrink(static_cast<std::size_t>(free - blocks.back().block->data()));
+        room = 0;
     }
 
     bool isNull(const std::byte* rec, int field) const {
@@ -939,7 +978,7 @@ void TFbCustomDataSet::storeRow() {
         }
         c.lengths[k] = len;
     }
-    std::byte* rec = c.allocate(size);
+    std::byte* rec = c.allocate(rowCount_, size);
     std::memset(rec, 0, c.keySize + c.nullBytes);
     if (dbKeyColumn_ >= 0) {
         const XSQLVAR& k = da->sqlvar[dbKeyColumn_];
@@ -998,6 +1037,7 @@ bool TFbCustomDataSet::fetchOne() {
     if (cursorAtEnd_) return false;
     if (!select_->IsOpen() || !select_->FetchNext()) {
         cursorAtEnd_ = true;
+        cache_->finish();
         return false;
     }
     storeRow();
@@ -1190,9 +1230,9 @@ std::string TFbCustomDataSet::RowKey(int index) const {
 
 std::size_t TFbCustomDataSet::CacheBytes() const {
     if (!cache_) return 0;
-    std::size_t bytes = cache_->pages.size() * cache_->pageRows * sizeof(const std::byte*);
+    std::size_t bytes = cache_->pages.size() * cache_->pageRows * sizeof(std::uint32_t);
     for (const auto& b : cache_->blocks)
-        bytes += b->size();
+        bytes += b.block->size();
     return bytes;
 }
 

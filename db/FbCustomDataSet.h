@@ -1,9 +1,8 @@
 #pragma once
 // The SQL-driven dataset engine: a read-only, navigable set of rows fetched
 // lazily from a server cursor into a record cache that holds each row at its
-// actual size, with typed
-// fields, an observer interface for the controls that show it, and a busy
-// hook for the user interface's hourglass.
+// actual size, with typed fields, an observer interface for the controls that
+// show it, and a busy hook for the user interface's hourglass.
 #include "db/FbTypes.h"
 #include "rtl/currency.h"
 #include "rtl/datetime.h"
