@@ -323,6 +323,20 @@ struct Series {
             return it == r.figures.end() ? 0.0 : it->second;
         });
     }
+    double best() const {
+        double b = 1e300;
+        for (const Run& r : runs)
+            if (r.ok()) b = std::min(b, r.wall);
+        return b;
+    }
+    /// The median of the round-by-round ratios of the wall times to those of
+    /// `base`: runs next to each other meet the same load.
+    double pairedRatio(const Series& base) const {
+        std::vector<double> v;
+        for (std::size_t i = 0; i < runs.size() && i < base.runs.size(); ++i)
+            if (runs[i].ok() && base.runs[i].ok()) v.push_back(runs[i].wall / base.runs[i].wall);
+        return median(v);
+    }
     /// Largest spread of the wall times around the median, in percent.
     double spread() const {
         double m = wall();

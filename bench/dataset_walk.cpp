@@ -198,15 +198,20 @@ int child(const std::vector<std::string>& a) {
 
 // ---- the parent ------------------------------------------------------------
 
+/// Wall time (median) and its ratio to the raw loop's: of the medians, the
+/// median of the round-by-round ratios, and of the best runs; CPU time and
+/// peak memory with their ratios.
 void printRow(const char* what, const Series& s, const Series& raw) {
-    std::printf("  %-30s %7.3f s %5.2fx   cpu %7.3f s %5.2fx   peak %7.1f MiB %5.2fx   (±%.0f%%)\n",
-                what, s.wall(), s.wall() / raw.wall(), s.cpu(), s.cpu() / raw.cpu(), s.peak(),
-                s.peak() / raw.peak(), s.spread());
+    std::printf("  %-28s %6.3f s %5.2fx (paired %5.2fx, best %5.2fx)  cpu %6.3f s %5.2fx  "
+                "peak %6.1f MiB %5.2fx  ±%.0f%%\n",
+                what, s.wall(), s.wall() / raw.wall(), s.pairedRatio(raw), s.best() / raw.best(),
+                s.cpu(), s.cpu() / raw.cpu(), s.peak(), s.peak() / raw.peak(), s.spread());
 }
 
 void printRaw(const char* what, const Series& raw) {
-    std::printf("  %-30s %7.3f s          cpu %7.3f s          peak %7.1f MiB          (±%.0f%%)\n",
-                what, raw.wall(), raw.cpu(), raw.peak(), raw.spread());
+    std::printf("  %-28s %6.3f s (best %6.3f s)                 cpu %6.3f s         peak %6.1f "
+                "MiB         ±%.0f%%\n",
+                what, raw.wall(), raw.best(), raw.cpu(), raw.peak(), raw.spread());
 }
 
 } // namespace
@@ -292,7 +297,7 @@ int main(int argc, char** argv) {
     const double load1 = loadAverage();
 
     std::printf("\nwhole processes, median of %d runs (±: largest distance of one run from the "
-                "median); load average %.2f before, %.2f after\n",
+                "median, wall); load average %.2f before, %.2f after\n",
                 rounds, load0, load1);
     auto bytesLine = [](const Series& cache, const Series& raw, double values, long rows) {
         const double held = cache.figure("cachePerRow");
