@@ -1072,16 +1072,36 @@ const std::string& TFbCustomDataSet::blobContent(const TField& f) const {
     return cache_->blobs.emplace(key, std::move(content)).first->second;
 }
 
+namespace {
+
+/// Calls `f` for each observer of a snapshot of `observers`, so that an
+/// observer may add or remove observers meanwhile. The usual few fit on the
+/// stack: a walk past a grid allocates nothing per row.
+template <typename F> void forEachObserver(const std::vector<TFbDataSetObserver*>& observers, F f) {
+    constexpr std::size_t kFew = 8;
+    if (observers.size() > kFew) {
+        for (TFbDataSetObserver* o : std::vector<TFbDataSetObserver*>(observers))
+            f(o);
+        return;
+    }
+    TFbDataSetObserver* few[kFew];
+    const std::size_t n = observers.size();
+    std::copy(observers.begin(), observers.end(), few);
+    for (std::size_t i = 0; i < n; ++i)
+        f(few[i]);
+}
+
+} // namespace
+
 void TFbCustomDataSet::notifyMoved() {
     if (disableCount_ > 0) return;
-    for (TFbDataSetObserver* o : std::vector<TFbDataSetObserver*>(observers_))
-        o->RowMoved(*this);
+    forEachObserver(observers_, [this](TFbDataSetObserver* o) { o->RowMoved(*this); });
 }
 
 void TFbCustomDataSet::notifyFetched(int oldCount) {
     if (disableCount_ > 0 || oldCount == rowCount_) return;
-    for (TFbDataSetObserver* o : std::vector<TFbDataSetObserver*>(observers_))
-        o->RowsFetched(*this, oldCount, rowCount_);
+    forEachObserver(observers_,
+                    [&](TFbDataSetObserver* o) { o->RowsFetched(*this, oldCount, rowCount_); });
 }
 
 void TFbCustomDataSet::First() {
