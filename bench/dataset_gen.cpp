@@ -1,75 +1,34 @@
-// Makes the benchmark database: a table BENCH of N rows with a column of
-// each kind the dataset maps, and a table SMALL of 1000 rows of the same
-// shape. Usage: bench_dataset_gen <file.fdb> <rows>
+// Makes the database that bench_dataset_walk measures, to keep it for
+// repeated runs or other tools: BENCH (12 columns, 1,000,000 rows), WIDE
+// (wide VARCHARs holding short texts, 200,000 rows), GROWTH (12 columns,
+// 2,000,000 rows) and SMALL (1,000 rows), scaled by the optional factor.
+// Usage: bench_dataset_gen <file.fdb> [scale]
 // The file is created through the embedded engine (as SYSDBA); an existing
 // file is refused.
-#include "db/Fb.h"
-#include "db/FbDatabase.h"
+#include "bench/dataset_kit.h"
 
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <exception>
 #include <filesystem>
-#include <string>
-
-namespace {
-
-const char* kColumns = "(ID INTEGER NOT NULL PRIMARY KEY, C CHAR(10), V VARCHAR(40), S SMALLINT,"
-                       " B BIGINT, N92 NUMERIC(9,2), N186 NUMERIC(18,6), D DOUBLE PRECISION,"
-                       " DT DATE, TM TIME, TS TIMESTAMP, M BLOB SUB_TYPE 1)";
-
-/// One server-side loop inserting rows first..last.
-std::string fillBlock(const std::string& table, long first, long last) {
-    return "EXECUTE BLOCK AS DECLARE I INTEGER = " + std::to_string(first) +
-           "; BEGIN WHILE (I <= " + std::to_string(last) + ") DO BEGIN INSERT INTO " + table +
-           " VALUES (:I, 'C' || MOD(:I, 1000), 'texto variavel da linha ' || :I,"
-           " MOD(:I, 30000) - 15000, CAST(:I AS BIGINT) * 1000003,"
-           " MOD(:I, 1000000) / 100.0, :I / 7.0, :I * 1.5,"
-           " DATE '2000-01-01' + MOD(:I, 9000), TIME '00:00:00' + MOD(:I, 86400),"
-           " TIMESTAMP '2000-01-01 00:00:00' + :I / 86400.0,"
-           " 'memo da linha ' || :I); I = I + 1; END END";
-}
-
-void fill(TFbDatabase& db, const std::string& table, long rows) {
-    const long batch = 50000;
-    for (long first = 1; first <= rows; first += batch) {
-        long last = std::min(rows, first + batch - 1);
-        db.ExecuteImmediate(fillBlock(table, first, last));
-        std::fprintf(stderr, "\r%s: %ld rows", table.c_str(), last);
-    }
-    std::fprintf(stderr, "\n");
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s <file.fdb> <rows>\n", argv[0]);
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "usage: %s <file.fdb> [scale]\n", argv[0]);
         return 2;
     }
     const std::string path = argv[1];
-    const long rows = std::atol(argv[2]);
+    const double scale = argc > 2 ? std::atof(argv[2]) : 1.0;
     if (std::filesystem::exists(path)) {
         std::fprintf(stderr, "%s exists\n", path.c_str());
         return 2;
     }
+    benchds::TableSizes n;
+    n.bench = long(double(n.bench) * scale);
+    n.wide = long(double(n.wide) * scale);
+    n.growth = long(double(n.growth) * scale);
     try {
-        auto t0 = std::chrono::steady_clock::now();
-        TFbDatabase::CreateDatabase(
-            "CREATE DATABASE '" + path + "' USER 'SYSDBA' PASSWORD 'plumtower' PAGE_SIZE 16384", 3);
-        TFbDatabase db;
-        db.SetDatabaseName(path);
-        db.SetLoginPrompt(false);
-        db.SetParams({"user_name=SYSDBA", "password=plumtower"});
-        db.Open();
-        db.ExecuteImmediate(std::string("CREATE TABLE BENCH ") + kColumns);
-        db.ExecuteImmediate(std::string("CREATE TABLE SMALL ") + kColumns);
-        fill(db, "SMALL", 1000);
-        fill(db, "BENCH", rows);
-        db.Close();
-        double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        std::printf("%s: BENCH %ld rows, SMALL 1000 rows, %.1f s\n", path.c_str(), rows, s);
+        const auto t0 = benchds::Clock::now();
+        benchds::createTables(path, n);
+        std::printf("%s: BENCH %ld, WIDE %ld, GROWTH %ld, SMALL %ld rows, %.1f s\n", path.c_str(),
+                    n.bench, n.wide, n.growth, n.small, benchds::seconds(t0));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "failed: %s\n", e.what());
         return 1;

@@ -1,328 +1,344 @@
-// Walks the table BENCH made by bench_dataset_gen with the table dataset,
-// reading every field of every row as text, beside a raw fetch loop written
-// directly on the client API over the same SELECT (the floor), in the same
-// run. Also times opening BENCH against opening SMALL (1000 rows) and the
-// memory the record cache takes per row.
-// Usage: bench_dataset_walk <file.fdb> [rounds]
-// BENCH_MEMO=1 adds a run that reads every memo's content in both loops;
-// BENCH_BARE=1 walks without reading any field (the dataset's own cost).
-#include "db/Fb.h"
-#include "db/FbDatabase.h"
-#include "db/FbIntf.h"
+// The table dataset against the raw fetch loop of the client API, in whole
+// processes, on tables this program generates itself:
+//   BENCH  12 columns (every kind the dataset maps), 1,000,000 rows
+//   WIDE   ID + four wide VARCHARs holding 3 to 12 characters, 200,000 rows
+//   GROWTH the 12-column shape, 2,000,000 rows, fetched with checkpoints
+//   SMALL  the 12-column shape, 1,000 rows (opening must not cost more on BENCH)
+// Every figure is a separate run of this program (attach and open included),
+// the median of the rounds, printed beside the raw loop of the same rounds.
+// Rounds interleave the measurements so a busy moment of the machine hits
+// them alike.
+//
+// Usage: bench_dataset_walk [--db FILE] [--keep] [--rounds N] [--scale F]
+//   --db FILE   use (or create, then keep) this database instead of a temporary one
+//   --rounds N  runs per figure (default 5)
+//   --scale F   multiplies every table size (0.1 for a quick look)
+#include "bench/dataset_kit.h"
 #include "db/FbTable.h"
+#include "export/ExpDataSet.h"
+#include "rtl/settings.h"
 
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <ctime>
-#include <fstream>
-#include <string>
-#include <vector>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+using namespace benchds;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+struct Wired {
+    TFbDatabase db;
+    TFbTransaction tr;
+    TFbTable t;
+    Wired(const std::string& path, const std::string& table) {
+        db.SetDatabaseName(path);
+        db.SetLoginPrompt(false);
+        db.SetParams({"user_name=SYSDBA", std::string("password=") + kPassword});
+        tr.SetDefaultDatabase(&db);
+        db.SetDefaultTransaction(&tr);
+        t.SetDatabase(&db);
+        t.SetTransaction(&tr);
+        t.SetBufferChunks(1000);
+        t.SetTableName(table);
+    }
+};
 
-double seconds(Clock::time_point from) {
-    return std::chrono::duration<double>(Clock::now() - from).count();
+// ---- what a child runs ----------------------------------------------------
+
+/// Bytes the dataset holds for its cached rows: what it reports where it can
+/// (its blocks may be mapped outside the C heap), else the heap's growth
+/// since `heap0`.
+template <typename DataSet> double cacheBytes(const DataSet& t, double heap0) {
+    if constexpr (requires { t.CacheBytes(); })
+        return double(t.CacheBytes());
+    else
+        return heapBytes() - heap0;
 }
 
-/// CPU seconds of the whole process (the embedded engine runs inside it):
-/// steadier than wall time on a machine shared with other work.
-double cpuNow() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-/// Resident memory of this process in bytes (VmRSS).
-long residentBytes() {
-    std::ifstream in("/proc/self/status");
-    std::string key;
-    while (in >> key) {
-        if (key == "VmRSS:") {
-            long kb = 0;
-            in >> kb;
-            return kb * 1024;
+/// Open and walk First to Eof reading every field as text: through the
+/// appending readers into one reused buffer, or as a new string per field.
+/// Memo and blob fields give their grid text, as a grid or export reads them.
+int childWalk(const std::string& path, const std::string& table, bool append) {
+    Wired w(path, table);
+    w.t.Open();
+    const double heap0 = heapBytes();
+    const int n = w.t.FieldCount();
+    std::vector<bool> blob(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        blob[static_cast<std::size_t>(i)] = w.t.Fields(i).IsBlob();
+    std::string buffer;
+    std::size_t bytes = 0;
+    long rows = 0;
+    for (w.t.First(); !w.t.Eof(); w.t.Next()) {
+        for (int i = 0; i < n; ++i) {
+            const TField& f = w.t.Fields(i);
+            if (append) {
+                buffer.clear();
+                if (blob[static_cast<std::size_t>(i)])
+                    f.AppendDisplayText(buffer);
+                else
+                    f.AppendAsString(buffer);
+                bytes += buffer.size();
+            } else {
+                std::string s = blob[static_cast<std::size_t>(i)] ? f.DisplayText() : f.AsString();
+                bytes += s.size();
+            }
         }
-        in.ignore(1 << 20, '\n');
+        ++rows;
+    }
+    report("rows", double(rows));
+    report("textBytes", double(bytes) / double(std::max(rows, 1L)));
+    report("cachePerRow", cacheBytes(w.t, heap0) / double(std::max(rows, 1L)));
+    return 0;
+}
+
+/// Open, then Last: every row into the cache, as Ctrl+End in the grid does.
+int childLast(const std::string& path, const std::string& table) {
+    Wired w(path, table);
+    w.t.Open();
+    const double heap0 = heapBytes();
+    const auto t0 = Clock::now();
+    w.t.Last();
+    report("lastSeconds", seconds(t0));
+    report("rows", w.t.RecordCount());
+    report("cachePerRow", cacheBytes(w.t, heap0) / double(std::max(w.t.RecordCount(), 1)));
+    return 0;
+}
+
+/// The text export as the dialog runs it: open, Last, First, then the
+/// writer over every field.
+int childExport(const std::string& path, const std::string& table, const std::string& out) {
+    rtl::setFormatSettings(rtl::brazilianSettings());
+    Wired w(path, table);
+    w.t.Open();
+    for (int i = 0; i < w.t.FieldCount(); ++i) {
+        TField& f = w.t.Fields(i);
+        const std::string format = DefaultDisplayFormat(f.DataType(), f.FieldName());
+        if (!format.empty()) f.SetDisplayFormat(format);
+    }
+    w.t.Last();
+    w.t.First();
+    w.t.DisableControls();
+    exporta::FonteDataSet source(w.t);
+    exporta::ExpText(out, source, ",", "''");
+    w.t.EnableControls();
+    std::error_code ec;
+    report("fileBytes", double(fs::file_size(out, ec)));
+    fs::remove(out, ec);
+    return 0;
+}
+
+/// Fetches into the cache in steps, reporting the seconds since the start
+/// and the heap per row when each checkpoint is reached.
+int childGrow(const std::string& path, const std::string& table, const std::vector<long>& marks) {
+    const auto t0 = Clock::now();
+    Wired w(path, table);
+    w.t.Open();
+    const double heap0 = heapBytes();
+    for (long mark : marks) {
+        while (w.t.RecordCount() < mark && !w.t.AllFetched())
+            w.t.FetchMore(int(std::min<long>(mark - w.t.RecordCount(), 100000)));
+        const std::string n = std::to_string(w.t.RecordCount());
+        report(("at" + n).c_str(), seconds(t0));
+        report(("cache" + n).c_str(), cacheBytes(w.t, heap0) / double(w.t.RecordCount()));
     }
     return 0;
 }
 
-struct RawResult {
-    long rows = 0;
-    long blobBytes = 0;
-    double seconds = 0;
-    double cpu = 0;
-    double fetchSeconds = 0; // the fetch loop alone (after execute)
-    double fetchCpu = 0;
-};
-
-/// Prepare, execute and fetch `sql` to the end on a fresh attachment, with
-/// the client API only. With `readMemo`, also reads the content of every
-/// blob column of every row.
-RawResult rawLoop(const std::string& path, const std::string& sql, bool readMemo) {
-    const TFbClientApi& api = FbApi();
-    ISC_STATUS* st = StatusVector();
-    isc_db_handle db = 0;
-    isc_tr_handle tr = 0;
-    isc_stmt_handle stmt = 0;
-    std::string dpb = GenerateDPB({"user_name=SYSDBA", "password=plumtower"});
-    CheckStatus(api.isc_attach_database(st, static_cast<short>(path.size()), path.c_str(), &db,
-                                        static_cast<short>(dpb.size()), dpb.data()));
-    struct {
-        isc_db_handle* db;
-        ISC_LONG tpbLength;
-        char* tpb;
-    } teb{&db, 0, nullptr};
-    CheckStatus(api.isc_start_multiple(st, &tr, 1, &teb));
-
-    RawResult r;
-    auto t0 = Clock::now();
-    const double c0 = cpuNow();
-    CheckStatus(api.isc_dsql_alloc_statement2(st, &db, &stmt));
-    std::vector<char> daBuf(XSQLDA_LENGTH(20));
-    auto* da = reinterpret_cast<XSQLDA*>(daBuf.data());
-    da->version = SQLDA_VERSION1;
-    da->sqln = 20;
-    CheckStatus(api.isc_dsql_prepare(st, &tr, &stmt, 0, sql.c_str(), 3, da));
-    std::vector<std::vector<char>> data(static_cast<std::size_t>(da->sqld));
-    std::vector<short> nulls(static_cast<std::size_t>(da->sqld));
-    for (int i = 0; i < da->sqld; ++i) {
-        XSQLVAR& v = da->sqlvar[i];
-        std::size_t len =
-            static_cast<std::size_t>(v.sqllen) + ((v.sqltype & ~1) == SQL_VARYING ? 2 : 0);
-        data[static_cast<std::size_t>(i)].resize(std::max<std::size_t>(len, 1));
-        v.sqldata = data[static_cast<std::size_t>(i)].data();
-        v.sqlind = &nulls[static_cast<std::size_t>(i)];
-    }
-    CheckStatus(api.isc_dsql_execute(st, &tr, &stmt, 3, nullptr));
-    const auto f0 = Clock::now();
-    const double fc0 = cpuNow();
-    char seg[16384];
-    while (api.isc_dsql_fetch(st, &stmt, 3, da) == 0) {
-        ++r.rows;
-        if (!readMemo) continue;
-        for (int i = 0; i < da->sqld; ++i) {
-            XSQLVAR& v = da->sqlvar[i];
-            if ((v.sqltype & ~1) != SQL_BLOB || ((v.sqltype & 1) && *v.sqlind == -1)) continue;
-            isc_blob_handle blob = 0;
-            auto* id = reinterpret_cast<ISC_QUAD*>(v.sqldata);
-            CheckStatus(api.isc_open_blob2(st, &db, &tr, &blob, id, 0, nullptr));
-            unsigned short got = 0;
-            for (;;) {
-                ISC_STATUS s = api.isc_get_segment(st, &blob, &got, sizeof seg, seg);
-                if (s != 0 && s != isc_segment) break;
-                r.blobBytes += got;
-            }
-            api.isc_close_blob(st, &blob);
+/// Opening BENCH against opening SMALL, in one process, alternately.
+int childOpen(const std::string& path) {
+    Wired w(path, "BENCH");
+    std::vector<double> big, small;
+    for (int i = 0; i < 15; ++i)
+        for (auto* which : {&big, &small}) {
+            w.t.Close();
+            w.t.SetTableName(which == &big ? "BENCH" : "SMALL");
+            const auto t0 = Clock::now();
+            w.t.Open();
+            which->push_back(seconds(t0));
         }
-    }
-    r.fetchSeconds = seconds(f0);
-    r.fetchCpu = cpuNow() - fc0;
-    api.isc_dsql_free_statement(st, &stmt, DSQL_drop);
-    r.seconds = seconds(t0);
-    r.cpu = cpuNow() - c0;
-    api.isc_commit_transaction(st, &tr);
-    api.isc_detach_database(st, &db);
-    return r;
+    report("openBig", Series::median(big));
+    report("openSmall", Series::median(small));
+    return 0;
 }
 
-struct WalkResult {
-    long rows = 0;
-    std::size_t textBytes = 0;
-    double openSeconds = 0;
-    double seconds = 0;
-    double cpu = 0;
-    double fetchSeconds = 0; // First to Eof (after the open)
-    double fetchCpu = 0;
-    double cachedSeconds = 0; // a second First to Eof, from the cache
-    long rssGrowth = 0;
-    std::size_t recordSize = 0;
-};
-
-/// Opens `table` and walks it First to Eof reading every field as text
-/// (memo as its grid text unless `readMemo`). `append` reads through the
-/// appending readers into one reused buffer instead of a new string.
-WalkResult walk(TFbTable& t, const std::string& table, bool readMemo, bool append) {
-    WalkResult r;
-    t.Close();
-    t.SetTableName(table);
-    long rss0 = residentBytes();
-    auto t0 = Clock::now();
-    const double c0 = cpuNow();
-    t.Open();
-    r.openSeconds = seconds(t0);
-    const auto f0 = Clock::now();
-    const double fc0 = cpuNow();
-    std::string buffer;
-    const int n = std::getenv("BENCH_BARE") ? 0 : t.FieldCount();
-    auto pass = [&] {
-        t.First();
-        while (!t.Eof()) {
-            for (int i = 0; i < n; ++i) {
-                TField& f = t.Fields(i);
-                if (append) {
-                    buffer.clear();
-                    if (f.IsBlob() && !readMemo)
-                        f.AppendDisplayText(buffer);
-                    else
-                        f.AppendAsString(buffer);
-                    r.textBytes += buffer.size();
-                } else {
-                    std::string s = f.IsBlob() && !readMemo ? f.DisplayText() : f.AsString();
-                    r.textBytes += s.size();
-                }
-            }
-            ++r.rows;
-            t.Next();
-        }
-    };
-    pass();
-    r.fetchSeconds = seconds(f0);
-    r.fetchCpu = cpuNow() - fc0;
-    r.seconds = seconds(t0);
-    r.cpu = cpuNow() - c0;
-    r.rssGrowth = residentBytes() - rss0;
-    // A second pass reads every row from the cache: the cost of the text alone.
-    const long fetched = r.rows;
-    const auto p0 = Clock::now();
-    pass();
-    r.cachedSeconds = seconds(p0);
-    r.rows = fetched;
-    r.recordSize = t.RecordSize();
-    t.Close();
-    return r;
+int child(const std::vector<std::string>& a) {
+    const std::string& mode = a[0];
+    const std::string& path = a[1];
+    std::vector<long> marks;
+    for (std::size_t i = 3; i < a.size(); ++i)
+        marks.push_back(std::atol(a[i].c_str()));
+    if (mode == "gen") {
+        TableSizes n;
+        n.bench = marks.at(0), n.wide = marks.at(1), n.growth = marks.at(2);
+        createTables(path, n);
+        return 0;
+    }
+    if (mode == "open") return childOpen(path);
+    const std::string& table = a.at(2);
+    if (mode == "raw") {
+        RawOptions o;
+        o.checkpoints = marks;
+        report("rows", double(rawFetch(path, tableSelect(table), o)));
+        return 0;
+    }
+    if (mode == "values") {
+        RawOptions o;
+        o.valueBytes = true;
+        rawFetch(path, tableSelect(table), o);
+        return 0;
+    }
+    if (mode == "walk") return childWalk(path, table, true);
+    if (mode == "walkstr") return childWalk(path, table, false);
+    if (mode == "last") return childLast(path, table);
+    if (mode == "export") return childExport(path, table, a.at(3));
+    if (mode == "grow") return childGrow(path, table, marks);
+    std::fprintf(stderr, "unknown mode %s\n", mode.c_str());
+    return 2;
 }
 
-struct OpenTimes {
-    double bigMedian = 0, bigMin = 0, smallMedian = 0, smallMin = 0;
-};
+// ---- the parent ------------------------------------------------------------
 
-/// Opens (and closes) the two tables in turn `times` times each, so that a
-/// busy moment of the machine hits both alike.
-OpenTimes openTimes(TFbTable& t, const std::string& big, const std::string& small, int times) {
-    std::vector<double> vb, vs;
-    auto once = [&](const std::string& name, std::vector<double>& into) {
-        t.Close();
-        t.SetTableName(name);
-        auto t0 = Clock::now();
-        t.Open();
-        into.push_back(seconds(t0));
-        t.Close();
-    };
-    for (int i = 0; i < times; ++i) {
-        once(big, vb);
-        once(small, vs);
-    }
-    std::sort(vb.begin(), vb.end());
-    std::sort(vs.begin(), vs.end());
-    return {vb[vb.size() / 2], vb.front(), vs[vs.size() / 2], vs.front()};
+/// Wall time (median) and its ratio to the raw loop's: of the medians, the
+/// median of the round-by-round ratios, and of the best runs; CPU time and
+/// peak memory with their ratios.
+void printRow(const char* what, const Series& s, const Series& raw) {
+    std::printf("  %-28s %6.3f s %5.2fx (paired %5.2fx, best %5.2fx)  cpu %6.3f s %5.2fx  "
+                "peak %6.1f MiB %5.2fx  ±%.0f%%\n",
+                what, s.wall(), s.wall() / raw.wall(), s.pairedRatio(raw), s.best() / raw.best(),
+                s.cpu(), s.cpu() / raw.cpu(), s.peak(), s.peak() / raw.peak(), s.spread());
+}
+
+void printRaw(const char* what, const Series& raw) {
+    std::printf("  %-28s %6.3f s (best %6.3f s)                 cpu %6.3f s         peak %6.1f "
+                "MiB         ±%.0f%%\n",
+                what, raw.wall(), raw.best(), raw.cpu(), raw.peak(), raw.spread());
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <file.fdb> [rounds]\n", argv[0]);
-        return 2;
-    }
-    const std::string path = argv[1];
-    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 2;
+    std::vector<std::string> args(argv + 1, argv + argc);
     try {
-        TFbDatabase db;
-        TFbTransaction tr;
-        TFbTable t;
-        db.SetDatabaseName(path);
-        db.SetLoginPrompt(false);
-        db.SetParams({"user_name=SYSDBA", "password=plumtower"});
-        tr.SetDefaultDatabase(&db);
-        db.SetDefaultTransaction(&tr);
-        db.Open();
-        t.SetDatabase(&db);
-        t.SetTransaction(&tr);
-        t.SetBufferChunks(1000);
-
-        // The table's own SELECT, so both loops run the same text.
-        t.SetTableName("BENCH");
-        t.Open();
-        const std::string sql = t.SelectText();
-        t.Close();
-        std::printf("SELECT: %s\n", sql.c_str());
-
-        // Best of the rounds, per loop: wall and CPU, whole run and fetch phase.
-        struct Best {
-            double wall = 1e9, cpu = 1e9, fetchWall = 1e9, fetchCpu = 1e9;
-            void take(double w, double c, double fw, double fc) {
-                wall = std::min(wall, w);
-                cpu = std::min(cpu, c);
-                fetchWall = std::min(fetchWall, fw);
-                fetchCpu = std::min(fetchCpu, fc);
-            }
-        } bRaw, bWalk, bAppend;
-        double cachedWalk = 1e9, cachedAppend = 1e9;
-        long rows = 0;
-        WalkResult last;
-        for (int round = 0; round < rounds; ++round) {
-            RawResult raw = rawLoop(path, sql, false);
-            WalkResult w = walk(t, "BENCH", false, false);
-            WalkResult wa = walk(t, "BENCH", false, true);
-            bRaw.take(raw.seconds, raw.cpu, raw.fetchSeconds, raw.fetchCpu);
-            bWalk.take(w.seconds, w.cpu, w.fetchSeconds, w.fetchCpu);
-            bAppend.take(wa.seconds, wa.cpu, wa.fetchSeconds, wa.fetchCpu);
-            cachedWalk = std::min(cachedWalk, w.cachedSeconds);
-            cachedAppend = std::min(cachedAppend, wa.cachedSeconds);
-            rows = raw.rows;
-            if (w.rows != raw.rows)
-                std::fprintf(stderr, "row counts differ: raw %ld, walk %ld\n", raw.rows, w.rows);
-            if (round == 0) last = w;
-            std::printf("round %d: raw %.3f s (fetch %.3f), walk %.3f s (fetch %.3f, open %.4f), "
-                        "appending %.3f s (fetch %.3f)\n",
-                        round + 1, raw.seconds, raw.fetchSeconds, w.seconds, w.fetchSeconds,
-                        w.openSeconds, wa.seconds, wa.fetchSeconds);
-        }
-        double memoRaw = 0, memoWalk = 0;
-        if (std::getenv("BENCH_MEMO")) {
-            memoRaw = rawLoop(path, sql, true).seconds;
-            memoWalk = walk(t, "BENCH", true, true).seconds;
-        }
-        const OpenTimes open = openTimes(t, "BENCH", "SMALL", 15);
-
-        auto line = [&](const char* what, const Best& b) {
-            std::printf("%-24s %9.0f rows/s  whole %.3f s (cpu %.3f)  fetch phase %.3f s (cpu "
-                        "%.3f)\n",
-                        what, rows / b.wall, b.wall, b.cpu, b.fetchWall, b.fetchCpu);
-        };
-        std::printf("\nrows: %ld (best of %d rounds)\n", rows, rounds);
-        line("raw fetch loop:", bRaw);
-        line("dataset walk, AsString:", bWalk);
-        line("dataset walk, appending:", bAppend);
-        std::printf("ratio walk/raw: whole %.2f (cpu %.2f), fetch phase %.2f (cpu %.2f)\n",
-                    bWalk.wall / bRaw.wall, bWalk.cpu / bRaw.cpu, bWalk.fetchWall / bRaw.fetchWall,
-                    bWalk.fetchCpu / bRaw.fetchCpu);
-        std::printf("ratio appending/raw: whole %.2f (cpu %.2f), fetch phase %.2f (cpu %.2f)\n",
-                    bAppend.wall / bRaw.wall, bAppend.cpu / bRaw.cpu,
-                    bAppend.fetchWall / bRaw.fetchWall, bAppend.fetchCpu / bRaw.fetchCpu);
-        std::printf("second pass from the cache (text only): AsString %.3f s (%.0f ns/row), "
-                    "appending %.3f s (%.0f ns/row)\n",
-                    cachedWalk, cachedWalk * 1e9 / double(rows), cachedAppend,
-                    cachedAppend * 1e9 / double(rows));
-        if (memoWalk > 0)
-            std::printf("with memo contents read: raw %.3f s, walk %.3f s, ratio %.2f\n", memoRaw,
-                        memoWalk, memoWalk / memoRaw);
-        std::printf("record size: %zu bytes; resident growth during the walk: %.1f bytes/row\n",
-                    last.recordSize, rows ? double(last.rssGrowth) / double(rows) : 0.0);
-        std::printf("open BENCH: median %.4f s, best %.4f s; open SMALL: median %.4f s, best "
-                    "%.4f s; ratio of medians %.2f, of bests %.2f\n",
-                    open.bigMedian, open.bigMin, open.smallMedian, open.smallMin,
-                    open.bigMedian / open.smallMedian, open.bigMin / open.smallMin);
-        db.Close();
+        if (!args.empty() && args[0] == "--child")
+            return child(std::vector<std::string>(args.begin() + 1, args.end()));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "failed: %s\n", e.what());
         return 1;
     }
+
+    std::string dbPath;
+    bool keep = false;
+    int rounds = 5;
+    double scale = 1;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--db" && i + 1 < args.size())
+            dbPath = args[++i], keep = true;
+        else if (args[i] == "--keep")
+            keep = true;
+        else if (args[i] == "--rounds" && i + 1 < args.size())
+            rounds = std::max(1, std::atoi(args[++i].c_str()));
+        else if (args[i] == "--scale" && i + 1 < args.size())
+            scale = std::atof(args[++i].c_str());
+        else {
+            std::fprintf(stderr, "usage: %s [--db FILE] [--keep] [--rounds N] [--scale F]\n",
+                         argv[0]);
+            return 2;
+        }
+    }
+    TableSizes n;
+    n.bench = long(double(n.bench) * scale);
+    n.wide = long(double(n.wide) * scale);
+    n.growth = long(double(n.growth) * scale);
+    const std::vector<long> marks = {n.growth / 8, n.growth / 2, n.growth};
+
+    fs::path folder;
+    if (dbPath.empty()) {
+        folder = fs::temp_directory_path() / ("dataset_walk_" + std::to_string(getpid()));
+        fs::create_directories(folder);
+        dbPath = (folder / "bench.fdb").string();
+    }
+    if (!fs::exists(dbPath)) {
+        const auto t0 = Clock::now();
+        Run gen = runChild({"--child", "gen", dbPath, "-", std::to_string(n.bench),
+                            std::to_string(n.wide), std::to_string(n.growth)});
+        if (!gen.ok()) return 1;
+        std::printf("generated %s in %.0f s\n", dbPath.c_str(), seconds(t0));
+    }
+    const std::string exportFile = dbPath + ".txt";
+    const double load0 = loadAverage();
+
+    Run benchValues = runChild({"--child", "values", dbPath, "BENCH"});
+    Run wideValues = runChild({"--child", "values", dbPath, "WIDE"});
+    Series rawBench, walkBench, walkStrBench, lastBench, exportBench;
+    Series rawWide, walkWide, lastWide;
+    Series rawGrowth, growGrowth;
+    std::vector<std::string> markArgs;
+    for (long m : marks)
+        markArgs.push_back(std::to_string(m));
+    auto withMarks = [&](std::vector<std::string> a) {
+        a.insert(a.end(), markArgs.begin(), markArgs.end());
+        return a;
+    };
+    for (int round = 0; round < rounds; ++round) {
+        std::fprintf(stderr, "round %d of %d (load %.2f)\n", round + 1, rounds, loadAverage());
+        rawBench.runs.push_back(runChild({"--child", "raw", dbPath, "BENCH"}));
+        walkBench.runs.push_back(runChild({"--child", "walk", dbPath, "BENCH"}));
+        lastBench.runs.push_back(runChild({"--child", "last", dbPath, "BENCH"}));
+        exportBench.runs.push_back(runChild({"--child", "export", dbPath, "BENCH", exportFile}));
+        walkStrBench.runs.push_back(runChild({"--child", "walkstr", dbPath, "BENCH"}));
+        rawWide.runs.push_back(runChild({"--child", "raw", dbPath, "WIDE"}));
+        walkWide.runs.push_back(runChild({"--child", "walk", dbPath, "WIDE"}));
+        lastWide.runs.push_back(runChild({"--child", "last", dbPath, "WIDE"}));
+        rawGrowth.runs.push_back(runChild(withMarks({"--child", "raw", dbPath, "GROWTH"})));
+        growGrowth.runs.push_back(runChild(withMarks({"--child", "grow", dbPath, "GROWTH"})));
+    }
+    Series open;
+    open.runs.push_back(runChild({"--child", "open", dbPath}));
+    const double load1 = loadAverage();
+
+    std::printf("\nwhole processes, median of %d runs (±: largest distance of one run from the "
+                "median, wall); load average %.2f before, %.2f after\n",
+                rounds, load0, load1);
+    auto bytesLine = [](const Series& cache, const Series& raw, double values, long rows) {
+        const double held = cache.figure("cachePerRow");
+        std::printf("  bytes held per cached row: %.1f (values %.1f + %.1f; target at most "
+                    "values + 24); peak over the raw loop's: %.1f per row\n",
+                    held, values, held - values,
+                    (cache.peak() - raw.peak()) * 1048576.0 / double(rows));
+    };
+
+    std::printf("\nBENCH, 12 columns, %ld rows\n", n.bench);
+    printRaw("raw fetch loop (client API)", rawBench);
+    printRow("walk, every field as text", walkBench, rawBench);
+    printRow("walk, AsString per field", walkStrBench, rawBench);
+    printRow("Last (every row cached)", lastBench, rawBench);
+    printRow("text export", exportBench, rawBench);
+    std::printf("  Last alone (after the open): %.3f s\n", lastBench.figure("lastSeconds"));
+    bytesLine(lastBench, rawBench, benchValues.figures["valueBytes"], n.bench);
+
+    std::printf("\nWIDE, ID + 4 VARCHAR(250..500) holding 3 to 12 characters, %ld rows\n", n.wide);
+    printRaw("raw fetch loop (client API)", rawWide);
+    printRow("walk, every field as text", walkWide, rawWide);
+    printRow("Last (every row cached)", lastWide, rawWide);
+    bytesLine(lastWide, rawWide, wideValues.figures["valueBytes"], n.wide);
+
+    std::printf("\nGROWTH, 12 columns: time from the start and cache per row at each "
+                "checkpoint\n");
+    for (long m : marks) {
+        const std::string at = "at" + std::to_string(m);
+        const double raw = rawGrowth.figure(at), ds = growGrowth.figure(at);
+        std::printf("  %8ld rows: raw %6.3f s (%.2f us/row), dataset %6.3f s (%.2f us/row) "
+                    "%.2fx, cache %.1f bytes/row\n",
+                    m, raw, raw * 1e6 / double(m), ds, ds * 1e6 / double(m), ds / raw,
+                    growGrowth.figure("cache" + std::to_string(m)));
+    }
+    std::printf("  peak memory: raw %.1f MiB, dataset %.1f MiB (%.1f bytes/row over raw)\n",
+                rawGrowth.peak(), growGrowth.peak(),
+                (growGrowth.peak() - rawGrowth.peak()) * 1048576.0 / double(n.growth));
+
+    std::printf("\nopen BENCH %.4f s, open SMALL %.4f s (medians of 15 in one process)\n",
+                open.figure("openBig"), open.figure("openSmall"));
+
+    if (!keep && !folder.empty()) fs::remove_all(folder);
     return 0;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // What the export benchmarks share: a generated ITENS table of 7 columns, the
-// dataset wired to it, the raw fetch loop, and a measurement in a child
-// process (seconds through a pipe, peak memory through wait4).
+// dataset wired to it, the dataset's walk over it, and a measurement in a
+// child process (seconds through a pipe, peak memory through wait4).
 #include "db/FbDatabase.h"
 #include "db/FbTable.h"
 #include "export/ExpDataSet.h"
@@ -98,7 +98,7 @@ inline void criaBanco(const std::string& banco, long linhas) {
     db.Close();
 }
 
-/// Open, fetch every row reading each field as text: the raw loop.
+/// Open, fetch every row reading each field as text: the dataset's walk.
 inline double cicloBruto(const std::string& banco) {
     Conexao c(banco);
     double t0 = agora();

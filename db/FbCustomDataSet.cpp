@@ -17,6 +17,11 @@
 #include <map>
 #include <unordered_map>
 
+#ifdef __linux__
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 TFbBusyHook& busyHook() {
@@ -118,24 +123,209 @@ private:
 };
 
 // ---------------------------------------------------------------------------
-// Record cache: chunks of BufferChunks records, each one contiguous block.
+// Record cache.
+//
+// A record is the row at its actual size, packed without alignment (values
+// are read with memcpy):
+//   the row's RDB$DB_KEY (keySize bytes, none without a key column),
+//   one null bit per field (bit i of byte i / 8 for field i),
+//   the fixed slots: each number, date, time, boolean and blob id as the
+//     server sends it (2, 4 or 8 bytes; 1 for a boolean), converted only
+//     when read, so storing a row is copying it,
+//   the texts in field order, each a length (one byte below 255, else 255
+//     and two bytes) and its bytes: VARCHAR at its actual length, CHAR
+//     without the padding the server added (padded back when read); a
+//     null text takes no bytes at all.
+// Records live in blocks that are never moved: a row that does
+// not fit in the room left starts a new block (twice the last one, up to
+// kMaxBlock). Each block holds a run of rows; an index in pages of
+// BufferChunks rows keeps each row's offset in its block, 4 bytes a row.
+// When the cursor ends, the room left in the last block goes back.
+
+namespace {
+constexpr std::size_t kFirstBlock = 16 * 1024;
+constexpr std::size_t kMaxBlock = 2 * 1024 * 1024;
+constexpr std::uint32_t kNullText = 0xFFFFFFFF;
+
+/// A block of the cache. Full-size blocks are whole huge pages where the
+/// system offers them: a million rows then cost a few dozen page faults
+/// instead of tens of thousands, the largest part of filling the cache.
+class Block {
+public:
+    explicit Block(std::size_t size) : size_(size) {
+#ifdef __linux__
+        if (size == kMaxBlock) {
+            // Twice the size, so that an aligned block lies inside; the rest
+            // goes back at once.
+            void* m =
+                mmap(nullptr, 2 * size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (m != MAP_FAILED) {
+                auto base = reinterpret_cast<std::uintptr_t>(m);
+                auto aligned = (base + size - 1) & ~(std::uintptr_t(size) - 1);
+                if (aligned > base) munmap(m, aligned - base);
+                if (aligned + size < base + 2 * size)
+                    munmap(reinterpret_cast<void*>(aligned + size),
+                           base + 2 * size - aligned - size);
+                data_ = reinterpret_cast<std::byte*>(aligned);
+                madvise(data_, size, MADV_HUGEPAGE);
+                mapped_ = true;
+                return;
+            }
+        }
+#endif
+        data_ = new std::byte[size];
+    }
+    ~Block() {
+#ifdef __linux__
+        if (mapped_) {
+            munmap(data_, size_);
+            return;
+        }
+#endif
+        delete[] data_;
+    }
+    Block(const Block&) = delete;
+    Block& operator=(const Block&) = delete;
+    std::byte* data() const {
+        return data_;
+    }
+    std::size_t size() const {
+        return size_;
+    }
+    /// Keeps the first `used` bytes; a mapped block returns the whole pages
+    /// after them.
+    void shrink(std::size_t used) {
+#ifdef __linux__
+        if (!mapped_) return;
+        const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        const std::size_t keep = std::max(page, (used + page - 1) / page * page);
+        if (keep < size_ && munmap(data_ + keep, size_ - keep) == 0) size_ = keep;
+#else
+        (void)used;
+#endif
+    }
+
+private:
+    std::byte* data_ = nullptr;
+    std::size_t size_;
+    bool mapped_ = false;
+};
+
+} // namespace
 
 struct TFbCustomDataSet::Cache {
-    std::size_t recordSize = 0;
-    std::size_t chunkRows = 1000;
-    std::vector<std::unique_ptr<std::byte[]>> chunks;
+    struct Fixed {
+        int column;           // in the SELECT's result columns
+        int field;            // its null bit
+        std::uint32_t offset; // in the record
+        std::uint32_t size;
+    };
+    struct Text {
+        int column;
+        int field;
+        bool varying;
+        bool trim; // CHAR: drop the padding, which reading restores
+        char pad;
+        std::uint32_t declared; // bytes
+    };
+
+    // Layout, the same for every record.
+    std::size_t keySize = 0;
+    std::size_t nullBytes = 0;
+    std::size_t fixedSize = 0; // key, null bits and fixed slots
+    std::vector<Fixed> fixed;
+    std::vector<Text> texts;
+    std::vector<std::uint32_t> lengths; // of the texts of the row being stored
+
+    // Where the texts of one record start, found at the first text read from
+    // it: fields read one after another find each text in one step.
+    const std::byte* textRecord = nullptr;
+    std::vector<std::uint32_t> textOffsets;
+
+    // Rows in blocks: each block holds the rows from its first one to the
+    // next block's first one; the index keeps each row's offset in its block.
+    struct Held {
+        std::unique_ptr<Block> block;
+        int firstRow;
+    };
+    std::vector<Held> blocks;
+    std::size_t pageRows = 1000;
+    std::vector<std::unique_ptr<std::uint32_t[]>> pages;
+    std::byte* free = nullptr;
+    std::size_t room = 0;
+    std::size_t nextBlock = kFirstBlock;
+    // The block of the last row looked up: walks stay in it for thousands of
+    // rows.
+    mutable std::size_t lastBlock = 0;
+
     // Blob contents read so far, by row and field.
     std::unordered_map<std::uint64_t, std::string> blobs;
 
-    std::byte* record(int row) const {
+    const std::byte* record(int row) const {
+        std::size_t b = lastBlock;
+        if (row < blocks[b].firstRow || (b + 1 < blocks.size() && row >= blocks[b + 1].firstRow)) {
+            auto after = std::upper_bound(blocks.begin(), blocks.end(), row,
+                                          [](int r, const Held& h) { return r < h.firstRow; });
+            b = static_cast<std::size_t>(after - blocks.begin()) - 1;
+            lastBlock = b;
+        }
         auto r = static_cast<std::size_t>(row);
-        return chunks[r / chunkRows].get() + (r % chunkRows) * recordSize;
+        return blocks[b].block->data() + pages[r / pageRows][r % pageRows];
     }
-    std::byte* slotFor(int row) {
+
+    /// Room for row `row` of `size` bytes; add() it once written.
+    std::byte* allocate(int row, std::size_t size) {
+        if (size > room) {
+            const std::size_t block = std::max(nextBlock, size);
+            blocks.push_back({std::make_unique<Block>(block), row});
+            free = blocks.back().block->data();
+            room = block;
+            nextBlock = std::min(nextBlock * 2, kMaxBlock);
+        }
+        std::byte* p = free;
+        free += size;
+        room -= size;
+        return p;
+    }
+
+    void add(int row, const std::byte* rec) {
         auto r = static_cast<std::size_t>(row);
-        while (r / chunkRows >= chunks.size())
-            chunks.emplace_back(new std::byte[chunkRows * recordSize]);
-        return record(row);
+        if (r / pageRows >= pages.size()) pages.emplace_back(new std::uint32_t[pageRows]);
+        pages[r / pageRows][r % pageRows] =
+            static_cast<std::uint32_t>(rec - blocks.back().block->data());
+    }
+
+    /// No more rows will come: the room left goes back to the system.
+    void finish() {
+        if (blocks.empty()) return;
+        blocks.back().block->shrink(static_cast<std::size_t>(free - blocks.back().block->data()));
+        room = 0;
+    }
+
+    bool isNull(const std::byte* rec, int field) const {
+        auto bits = reinterpret_cast<const unsigned char*>(rec + keySize);
+        return (bits[field >> 3] >> (field & 7)) & 1u;
+    }
+
+    /// The offset of text `k` in `rec` (not null).
+    std::uint32_t textOffset(const std::byte* rec, std::uint32_t k) {
+        if (rec != textRecord) {
+            const std::byte* p = rec + fixedSize;
+            for (std::size_t i = 0; i < texts.size(); ++i) {
+                if (isNull(rec, texts[i].field)) continue;
+                textOffsets[i] = static_cast<std::uint32_t>(p - rec);
+                const auto len = static_cast<unsigned char>(*p);
+                if (len < 255) {
+                    p += 1 + len;
+                } else {
+                    std::uint16_t l;
+                    std::memcpy(&l, p + 1, 2);
+                    p += 3 + l;
+                }
+            }
+            textRecord = rec;
+        }
+        return textOffsets[k];
     }
 };
 
@@ -184,8 +374,9 @@ std::string DefaultDisplayFormat(TFieldType kind, std::string_view fieldName) {
 const std::byte* TField::data() const {
     const std::byte* rec = dataSet_->readRecord_;
     if (!rec) return nullptr;
-    auto bits = reinterpret_cast<const unsigned char*>(rec + dataSet_->keySize_);
-    if (bits[index_ >> 3] & (1u << (index_ & 7))) return nullptr;
+    TFbCustomDataSet::Cache& c = *dataSet_->cache_;
+    if (c.isNull(rec, index_)) return nullptr;
+    if (kind_.DataType == ftString) return rec + c.textOffset(rec, offset_);
     return rec + offset_;
 }
 
@@ -201,7 +392,57 @@ template <typename T> T load(const std::byte* p) {
     return v;
 }
 
+/// A stored text: its bytes after the length prefix at `p`.
+std::string_view storedText(const std::byte* p) {
+    auto len = static_cast<std::size_t>(static_cast<unsigned char>(*p));
+    if (len < 255) return {reinterpret_cast<const char*>(p + 1), len};
+    return {reinterpret_cast<const char*>(p + 3), load<std::uint16_t>(p + 1)};
+}
+
 } // namespace
+
+std::int64_t TField::integer(const std::byte* p) const {
+    return readScaledInt(sqlType_, reinterpret_cast<const char*>(p));
+}
+
+double TField::floating(const std::byte* p) const {
+    switch (sqlType_) {
+    case SQL_FLOAT:
+        return load<float>(p);
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT:
+        return load<double>(p);
+    default:
+        return scaledToDouble(integer(p), scale_);
+    }
+}
+
+rtl::Currency TField::currency(const std::byte* p) const {
+    rtl::Currency c;
+    if (!rtl::Currency::tryFromScaled(integer(p), -scale_, c)) conversionError();
+    return c;
+}
+
+double TField::dateTime(const std::byte* p) const {
+    switch (sqlType_) {
+    case SQL_TYPE_DATE:
+        return engineDate(load<ISC_DATE>(p));
+    case SQL_TYPE_TIME:
+        return engineTime(load<ISC_TIME>(p));
+    default: {
+        auto ts = load<ISC_TIMESTAMP>(p);
+        return rtl::combineDateTime(engineDate(ts.timestamp_date), engineTime(ts.timestamp_time));
+    }
+    }
+}
+
+void TField::appendText(std::string& out, const std::byte* p) const {
+    const std::string_view text = storedText(p);
+    out.append(text);
+    if (!fixedChar_) return;
+    const std::size_t chars = FbCharCount(charSet_, text);
+    if (chars < padChars_) out.append(padChars_ - chars, padChar_);
+}
 
 const rtl::DateTimeFormat& TField::valueDateFormat() const {
     const std::uint64_t generation = rtl::formatSettingsGeneration();
@@ -229,35 +470,31 @@ void TField::AppendAsString(std::string& out) const {
     const std::byte* p = data();
     if (!p) return;
     switch (kind_.DataType) {
-    case ftString: {
-        auto len = load<std::uint16_t>(p);
-        out.append(reinterpret_cast<const char*>(p + 2), len);
+    case ftString:
+        appendText(out, p);
         break;
-    }
     case ftSmallint:
     case ftInteger:
-        rtl::appendIntToStr(out, load<std::int32_t>(p));
-        break;
     case ftLargeint:
-        rtl::appendIntToStr(out, load<std::int64_t>(p));
+        rtl::appendIntToStr(out, integer(p));
         break;
     case ftBoolean:
-        out += BooleanText(load<std::int32_t>(p) != 0);
+        out += BooleanText(*p != std::byte{0});
         break;
     case ftFloat:
         // A float's text follows its display format too; BCD text never does.
         if (displayFormat_.empty())
-            rtl::appendFloatToStr(out, load<double>(p));
+            rtl::appendFloatToStr(out, floating(p));
         else
-            displayNumber_.append(out, load<double>(p));
+            displayNumber_.append(out, floating(p));
         break;
     case ftBCD:
-        rtl::appendCurrToStr(out, rtl::Currency::fromRaw(load<std::int64_t>(p)));
+        rtl::appendCurrToStr(out, currency(p));
         break;
     case ftDate:
     case ftTime:
     case ftDateTime:
-        valueDateFormat().append(out, load<double>(p));
+        valueDateFormat().append(out, dateTime(p));
         break;
     case ftBlob:
     case ftMemo:
@@ -296,21 +533,19 @@ void TField::AppendDisplayText(std::string& out) const {
     switch (kind_.DataType) {
     case ftSmallint:
     case ftInteger:
-        displayNumber_.append(out, static_cast<double>(load<std::int32_t>(p)));
-        break;
     case ftLargeint:
-        displayNumber_.append(out, static_cast<double>(load<std::int64_t>(p)));
+        displayNumber_.append(out, static_cast<double>(integer(p)));
         break;
     case ftFloat:
-        displayNumber_.append(out, load<double>(p));
+        displayNumber_.append(out, floating(p));
         break;
     case ftBCD:
-        displayNumber_.append(out, rtl::Currency::fromRaw(load<std::int64_t>(p)));
+        displayNumber_.append(out, currency(p));
         break;
     case ftDate:
     case ftTime:
     case ftDateTime:
-        displayDateFormat().append(out, load<double>(p));
+        displayDateFormat().append(out, dateTime(p));
         break;
     default:
         AppendAsString(out);
@@ -330,14 +565,14 @@ std::int64_t TField::AsLargeInt() const {
     switch (kind_.DataType) {
     case ftSmallint:
     case ftInteger:
-    case ftBoolean:
-        return load<std::int32_t>(p);
     case ftLargeint:
-        return load<std::int64_t>(p);
+        return integer(p);
+    case ftBoolean:
+        return *p != std::byte{0};
     case ftFloat:
-        return static_cast<std::int64_t>(load<double>(p));
+        return static_cast<std::int64_t>(floating(p));
     case ftBCD:
-        return rtl::Currency::fromRaw(load<std::int64_t>(p)).units();
+        return currency(p).units();
     case ftString:
         return rtl::strToInt64(AsString());
     default:
@@ -362,17 +597,18 @@ double TField::AsFloat() const {
     switch (kind_.DataType) {
     case ftSmallint:
     case ftInteger:
-    case ftBoolean:
-        return load<std::int32_t>(p);
     case ftLargeint:
-        return static_cast<double>(load<std::int64_t>(p));
+        return static_cast<double>(integer(p));
+    case ftBoolean:
+        return *p != std::byte{0};
     case ftFloat:
+        return floating(p);
     case ftDate:
     case ftTime:
     case ftDateTime:
-        return load<double>(p);
+        return dateTime(p);
     case ftBCD:
-        return rtl::Currency::fromRaw(load<std::int64_t>(p)).toDouble();
+        return currency(p).toDouble();
     case ftString:
         return rtl::strToFloat(AsString());
     default:
@@ -386,16 +622,12 @@ rtl::Currency TField::AsCurrency() const {
     switch (kind_.DataType) {
     case ftSmallint:
     case ftInteger:
-        return rtl::Currency::fromUnits(load<std::int32_t>(p));
-    case ftLargeint: {
-        rtl::Currency c;
-        if (!rtl::Currency::tryFromScaled(load<std::int64_t>(p), 0, c)) conversionError();
-        return c;
-    }
-    case ftFloat:
-        return rtl::Currency::fromDouble(load<double>(p));
+        return rtl::Currency::fromUnits(static_cast<std::int32_t>(integer(p)));
+    case ftLargeint:
     case ftBCD:
-        return rtl::Currency::fromRaw(load<std::int64_t>(p));
+        return currency(p);
+    case ftFloat:
+        return rtl::Currency::fromDouble(floating(p));
     case ftString:
         return rtl::strToCurr(AsString());
     default:
@@ -410,7 +642,7 @@ rtl::TDateTime TField::AsDateTime() const {
     case ftDate:
     case ftTime:
     case ftDateTime:
-        return load<double>(p);
+        return dateTime(p);
     case ftString:
         return rtl::strToDateTime(AsString());
     default:
@@ -428,14 +660,14 @@ bool TField::AsBoolean() const {
     case ftBoolean:
         return AsLargeInt() != 0;
     case ftFloat:
-        return load<double>(p) != 0;
+        return floating(p) != 0;
     case ftBCD:
-        return load<std::int64_t>(p) != 0;
+        return integer(p) != 0;
     case ftString: {
         // Only a leading T or Y counts as true; any other text is false.
-        const std::byte* len = p;
-        if (load<std::uint16_t>(len) == 0) return false;
-        const char c = static_cast<char>(p[2]);
+        const std::string_view text = storedText(p);
+        if (text.empty()) return false;
+        const char c = text[0];
         return c == 'T' || c == 't' || c == 'Y' || c == 'y';
     }
     default:
@@ -535,10 +767,9 @@ void TFbCustomDataSet::Open() {
         cursorAtEnd_ = false;
         select_->ExecQuery();
         if (!select_->IsOpen()) cursorAtEnd_ = true; // not a SELECT: executed once, no rows
-        buildLayout();
         cache_ = std::make_unique<Cache>();
-        cache_->recordSize = recordSize_;
-        cache_->chunkRows = static_cast<std::size_t>(bufferChunks_);
+        cache_->pageRows = static_cast<std::size_t>(bufferChunks_);
+        buildLayout();
         active_ = true;
         ++openDataSets()[link_->Transaction()];
         countedTransaction_ = link_->Transaction();
@@ -607,6 +838,12 @@ void TFbCustomDataSet::buildFieldDefs() {
         d.sqlLen = v.Size();
         d.relation = v.RelName();
         d.sqlName = v.SQLName();
+        // Texts carry their character set in the subtype, text blobs in the
+        // scale.
+        if (kind.DataType == ftString)
+            d.charSet = v.SQLSubtype() & 0xFF;
+        else if (kind.DataType == ftMemo)
+            d.charSet = v.SQLScale() & 0xFF;
         defs_.push_back(std::move(d));
     }
     MarkComputedFields(defs_);
@@ -659,162 +896,151 @@ void TFbCustomDataSet::makeFields() {
         f->column_ = d.column;
         f->sqlType_ = d.sqlType;
         f->scale_ = d.scale;
+        f->charSet_ = d.charSet;
+        if (d.kind.DataType == ftString && d.sqlType == SQL_TEXT) {
+            // The server pads a CHAR to its length in bytes; its declared
+            // length is that divided by the bytes a character may take.
+            f->fixedChar_ = true;
+            f->padChar_ = d.charSet == csOctets ? '\0' : ' ';
+            f->padChars_ = static_cast<std::uint32_t>(std::max(d.sqlLen, 0)) /
+                           static_cast<std::uint32_t>(FbCharSetBytesPerChar(d.charSet));
+        }
         fields_.push_back(std::move(f));
     }
 }
 
 void TFbCustomDataSet::buildLayout() {
-    // Key, null bits, then 8-byte values, 4-byte values and strings (a
-    // 2-byte length and the declared bytes), so every value is aligned.
-    const std::size_t nulls = (fields_.size() + 7) / 8;
-    keySize_ = 8;
+    Cache& c = *cache_;
+    c.keySize = 0;
     if (dbKeyColumn_ >= 0) {
         const XSQLVAR& k = select_->CurrentRow().AsXSQLDA()->sqlvar[dbKeyColumn_];
-        keySize_ = std::clamp<std::size_t>(static_cast<std::size_t>(k.sqllen), 8, kMaxKeySize);
+        c.keySize = std::clamp<std::size_t>(static_cast<std::size_t>(k.sqllen), 8, kMaxKeySize);
     }
-    std::size_t off = (keySize_ + nulls + 7) & ~std::size_t(7);
-    auto place = [&](int pass) {
-        for (auto& f : fields_) {
-            std::size_t len = 0;
-            switch (f->kind_.DataType) {
-            case ftSmallint:
-            case ftInteger:
-            case ftBoolean:
-                len = 4;
-                break;
-            case ftString:
-                len = 0;
-                break;
-            default:
-                len = 8;
-                break;
-            }
-            const bool isString = f->kind_.DataType == ftString;
-            if ((pass == 0 && len == 8) || (pass == 1 && len == 4)) {
-                f->offset_ = static_cast<std::uint32_t>(off);
-                f->length_ = static_cast<std::uint32_t>(len);
-                off += len;
-            } else if (pass == 2 && isString) {
-                off = (off + 1) & ~std::size_t(1);
-                const auto& d = defs_[static_cast<std::size_t>(f->index_)];
-                f->offset_ = static_cast<std::uint32_t>(off);
-                f->length_ = static_cast<std::uint32_t>(d.sqlLen);
-                off += 2 + static_cast<std::size_t>(d.sqlLen);
-            }
-        }
-    };
-    place(0);
-    place(1);
-    place(2);
-    recordSize_ = (off + 7) & ~std::size_t(7);
-    if (recordSize_ == 0) recordSize_ = 8;
-}
-
-void TFbCustomDataSet::convertRow(int slot) {
-    std::byte* rec = cache_->slotFor(slot);
-    TFbXSQLDA& cols = select_->CurrentRow();
-    XSQLDA* da = cols.AsXSQLDA();
-    std::memset(rec, 0, keySize_ + (fields_.size() + 7) / 8);
-    if (dbKeyColumn_ >= 0) {
-        const XSQLVAR& k = da->sqlvar[dbKeyColumn_];
-        std::memcpy(rec, k.sqldata, std::min<std::size_t>(keySize_, std::size_t(k.sqllen)));
-    }
-    auto bits = reinterpret_cast<unsigned char*>(rec + keySize_);
-    for (const auto& fp : fields_) {
-        const TField& f = *fp;
-        const XSQLVAR& v = da->sqlvar[f.column_];
-        std::byte* dst = rec + f.offset_;
-        if ((v.sqltype & 1) && v.sqlind && *v.sqlind == -1) {
-            bits[f.index_ >> 3] |= static_cast<unsigned char>(1u << (f.index_ & 7));
+    c.nullBytes = (fields_.size() + 7) / 8;
+    std::size_t off = c.keySize + c.nullBytes;
+    for (auto& f : fields_) {
+        std::uint32_t size = 0;
+        switch (f->sqlType_) {
+        case SQL_TEXT:
+        case SQL_VARYING: {
+            const auto& d = defs_[static_cast<std::size_t>(f->index_)];
+            f->offset_ = static_cast<std::uint32_t>(c.texts.size());
+            c.texts.push_back({f->column_, f->index_, f->sqlType_ == SQL_VARYING, f->fixedChar_,
+                               f->padChar_, static_cast<std::uint32_t>(std::max(d.sqlLen, 0))});
             continue;
         }
-        const char* src = v.sqldata;
-        switch (f.kind_.DataType) {
-        case ftString: {
-            std::uint16_t len;
-            if (f.sqlType_ == SQL_VARYING) {
-                std::uint16_t l;
-                std::memcpy(&l, src, 2);
-                len = std::min<std::uint16_t>(l, static_cast<std::uint16_t>(f.length_));
-                src += 2;
+        case SQL_BOOLEAN:
+            size = 1;
+            break;
+        case SQL_SHORT:
+            size = 2;
+            break;
+        case SQL_LONG:
+        case SQL_FLOAT:
+        case SQL_TYPE_DATE:
+        case SQL_TYPE_TIME:
+            size = 4;
+            break;
+        default: // INT64, DOUBLE, D_FLOAT, TIMESTAMP, blob ids
+            size = 8;
+            break;
+        }
+        f->offset_ = static_cast<std::uint32_t>(off);
+        c.fixed.push_back({f->column_, f->index_, f->offset_, size});
+        off += size;
+    }
+    c.fixedSize = off;
+    c.lengths.assign(c.texts.size(), 0);
+    c.textOffsets.assign(c.texts.size(), 0);
+}
+
+void TFbCustomDataSet::storeRow() {
+    Cache& c = *cache_;
+    XSQLDA* da = select_->CurrentRow().AsXSQLDA();
+    auto isNull = [](const XSQLVAR& v) { return (v.sqltype & 1) && v.sqlind && *v.sqlind == -1; };
+    // The texts' lengths first: the record is made at its exact size.
+    std::size_t size = c.fixedSize;
+    for (std::size_t k = 0; k < c.texts.size(); ++k) {
+        const Cache::Text& t = c.texts[k];
+        const XSQLVAR& v = da->sqlvar[t.column];
+        std::uint32_t len = kNullText;
+        if (!isNull(v)) {
+            if (t.varying) {
+                len = std::min<std::uint32_t>(
+                    load<std::uint16_t>(reinterpret_cast<const std::byte*>(v.sqldata)), t.declared);
             } else {
-                len = static_cast<std::uint16_t>(f.length_);
+                len = t.declared;
+                if (t.trim)
+                    while (len > 0 && v.sqldata[len - 1] == t.pad)
+                        --len;
             }
-            std::memcpy(dst, &len, 2);
-            std::memcpy(dst + 2, src, len);
-            break;
+            size += len + (len < 255 ? 1 : 3);
         }
-        case ftSmallint:
-        case ftInteger: {
-            auto x = static_cast<std::int32_t>(readScaledInt(f.sqlType_, src));
-            std::memcpy(dst, &x, 4);
-            break;
-        }
-        case ftLargeint: {
-            std::int64_t x = readScaledInt(f.sqlType_, src);
-            std::memcpy(dst, &x, 8);
-            break;
-        }
-        case ftBoolean: {
-            std::int32_t x = *reinterpret_cast<const unsigned char*>(src) != 0 ? 1 : 0;
-            std::memcpy(dst, &x, 4);
-            break;
-        }
-        case ftFloat: {
-            double x;
-            if (f.sqlType_ == SQL_FLOAT) {
-                float fl;
-                std::memcpy(&fl, src, 4);
-                x = fl;
-            } else if (f.sqlType_ == SQL_DOUBLE || f.sqlType_ == SQL_D_FLOAT) {
-                std::memcpy(&x, src, 8);
-            } else {
-                x = scaledToDouble(readScaledInt(f.sqlType_, src), f.scale_);
+        c.lengths[k] = len;
+    }
+    std::byte* rec = c.allocate(rowCount_, size);
+    std::memset(rec, 0, c.keySize + c.nullBytes);
+    if (dbKeyColumn_ >= 0) {
+        const XSQLVAR& k = da->sqlvar[dbKeyColumn_];
+        std::memcpy(rec, k.sqldata, std::min<std::size_t>(c.keySize, std::size_t(k.sqllen)));
+    }
+    auto bits = reinterpret_cast<unsigned char*>(rec + c.keySize);
+    auto setNull = [bits](int field) {
+        bits[field >> 3] |= static_cast<unsigned char>(1u << (field & 7));
+    };
+    for (const Cache::Fixed& f : c.fixed) {
+        const XSQLVAR& v = da->sqlvar[f.column];
+        if (isNull(v)) {
+            setNull(f.field);
+            std::memset(rec + f.offset, 0, f.size);
+        } else {
+            // Sizes known at compile time copy in one move, not a call.
+            switch (f.size) {
+            case 1:
+                rec[f.offset] = static_cast<std::byte>(v.sqldata[0]);
+                break;
+            case 2:
+                std::memcpy(rec + f.offset, v.sqldata, 2);
+                break;
+            case 4:
+                std::memcpy(rec + f.offset, v.sqldata, 4);
+                break;
+            default:
+                std::memcpy(rec + f.offset, v.sqldata, 8);
+                break;
             }
-            std::memcpy(dst, &x, 8);
-            break;
-        }
-        case ftBCD: {
-            rtl::Currency c;
-            if (!rtl::Currency::tryFromScaled(readScaledInt(f.sqlType_, src), -f.scale_, c))
-                conversionError();
-            std::int64_t raw = c.raw();
-            std::memcpy(dst, &raw, 8);
-            break;
-        }
-        case ftDate:
-        case ftTime:
-        case ftDateTime: {
-            double x = 0;
-            if (f.sqlType_ == SQL_TYPE_DATE) {
-                x = engineDate(load<ISC_DATE>(reinterpret_cast<const std::byte*>(src)));
-            } else if (f.sqlType_ == SQL_TYPE_TIME) {
-                x = engineTime(load<ISC_TIME>(reinterpret_cast<const std::byte*>(src)));
-            } else {
-                auto ts = load<ISC_TIMESTAMP>(reinterpret_cast<const std::byte*>(src));
-                x = rtl::combineDateTime(engineDate(ts.timestamp_date),
-                                         engineTime(ts.timestamp_time));
-            }
-            std::memcpy(dst, &x, 8);
-            break;
-        }
-        case ftBlob:
-        case ftMemo:
-            std::memcpy(dst, src, 8);
-            break;
-        default:
-            break;
         }
     }
+    std::byte* p = rec + c.fixedSize;
+    for (std::size_t k = 0; k < c.texts.size(); ++k) {
+        const std::uint32_t len = c.lengths[k];
+        if (len == kNullText) {
+            setNull(c.texts[k].field);
+            continue;
+        }
+        if (len < 255) {
+            *p++ = static_cast<std::byte>(len);
+        } else {
+            *p++ = std::byte{255};
+            const auto l = static_cast<std::uint16_t>(len);
+            std::memcpy(p, &l, 2);
+            p += 2;
+        }
+        const XSQLVAR& v = da->sqlvar[c.texts[k].column];
+        std::memcpy(p, v.sqldata + (c.texts[k].varying ? 2 : 0), len);
+        p += len;
+    }
+    c.add(rowCount_, rec);
 }
 
 bool TFbCustomDataSet::fetchOne() {
     if (cursorAtEnd_) return false;
     if (!select_->IsOpen() || !select_->FetchNext()) {
         cursorAtEnd_ = true;
+        cache_->finish();
         return false;
     }
-    convertRow(rowCount_);
+    storeRow();
     ++rowCount_;
     return true;
 }
@@ -846,16 +1072,36 @@ const std::string& TFbCustomDataSet::blobContent(const TField& f) const {
     return cache_->blobs.emplace(key, std::move(content)).first->second;
 }
 
+namespace {
+
+/// Calls `f` for each observer of a snapshot of `observers`, so that an
+/// observer may add or remove observers meanwhile. The usual few fit on the
+/// stack: a walk past a grid allocates nothing per row.
+template <typename F> void forEachObserver(const std::vector<TFbDataSetObserver*>& observers, F f) {
+    constexpr std::size_t kFew = 8;
+    if (observers.size() > kFew) {
+        for (TFbDataSetObserver* o : std::vector<TFbDataSetObserver*>(observers))
+            f(o);
+        return;
+    }
+    TFbDataSetObserver* few[kFew];
+    const std::size_t n = observers.size();
+    std::copy(observers.begin(), observers.end(), few);
+    for (std::size_t i = 0; i < n; ++i)
+        f(few[i]);
+}
+
+} // namespace
+
 void TFbCustomDataSet::notifyMoved() {
     if (disableCount_ > 0) return;
-    for (TFbDataSetObserver* o : std::vector<TFbDataSetObserver*>(observers_))
-        o->RowMoved(*this);
+    forEachObserver(observers_, [this](TFbDataSetObserver* o) { o->RowMoved(*this); });
 }
 
 void TFbCustomDataSet::notifyFetched(int oldCount) {
     if (disableCount_ > 0 || oldCount == rowCount_) return;
-    for (TFbDataSetObserver* o : std::vector<TFbDataSetObserver*>(observers_))
-        o->RowsFetched(*this, oldCount, rowCount_);
+    forEachObserver(observers_,
+                    [&](TFbDataSetObserver* o) { o->RowsFetched(*this, oldCount, rowCount_); });
 }
 
 void TFbCustomDataSet::First() {
@@ -901,7 +1147,10 @@ void TFbCustomDataSet::Prior() {
 void TFbCustomDataSet::Last() {
     if (!active_) return;
     const int old = rowCount_;
-    fetchAll();
+    if (!cursorAtEnd_) {
+        TFbBusyScope busy; // a large table takes a while
+        fetchAll();
+    }
     current_ = rowCount_ - 1;
     setReadRow(current_);
     eof_ = true;
@@ -996,7 +1245,15 @@ void TFbCustomDataSet::SetBusyHook(TFbBusyHook hook) {
 
 std::string TFbCustomDataSet::RowKey(int index) const {
     if (!active_ || index < 0 || index >= rowCount_) return {};
-    return std::string(reinterpret_cast<const char*>(cache_->record(index)), keySize_);
+    return std::string(reinterpret_cast<const char*>(cache_->record(index)), cache_->keySize);
+}
+
+std::size_t TFbCustomDataSet::CacheBytes() const {
+    if (!cache_) return 0;
+    std::size_t bytes = cache_->pages.size() * cache_->pageRows * sizeof(std::uint32_t);
+    for (const auto& b : cache_->blocks)
+        bytes += b.block->size();
+    return bytes;
 }
 
 std::string TFbCustomDataSet::CurrentRowKey() const {

@@ -1,8 +1,8 @@
 #pragma once
 // The SQL-driven dataset engine: a read-only, navigable set of rows fetched
-// lazily from a server cursor into a compact record cache, with typed
-// fields, an observer interface for the controls that show it, and a busy
-// hook for the user interface's hourglass.
+// lazily from a server cursor into a record cache that holds each row at its
+// actual size, with typed fields, an observer interface for the controls that
+// show it, and a busy hook for the user interface's hourglass.
 #include "db/FbTypes.h"
 #include "rtl/currency.h"
 #include "rtl/datetime.h"
@@ -94,8 +94,12 @@ public:
     const std::string& DisplayLabel() const { return label_.empty() ? name_ : label_; }
     void SetDisplayLabel(const std::string& label) { label_ = label; }
     TFieldType DataType() const { return kind_.DataType; }
-    /// Declared length for ftString, minus the scale for ftBCD, else 0.
+    /// Declared length for ftString (in bytes), minus the scale for ftBCD,
+    /// else 0.
     int Size() const { return kind_.Size; }
+    /// The character set of a string or memo column as the server describes
+    /// it (TFbCharSetId: 0 NONE, 4 UTF8, ...); 0 for every other kind.
+    int CharSetId() const { return charSet_; }
     /// 4, 9 or 18 for ftBCD, else 0.
     int Precision() const { return kind_.Precision; }
     /// The column is declared NOT NULL.
@@ -151,7 +155,14 @@ public:
 private:
     friend class TFbCustomDataSet;
     TField() = default;
-    const std::byte* data() const; // current row's slot, null when null
+    // The value in the row the fields read, null when null or no row: a
+    // fixed slot, or for strings the text's length prefix.
+    const std::byte* data() const;
+    std::int64_t integer(const std::byte* p) const;              // SHORT, LONG, INT64 as stored
+    double floating(const std::byte* p) const;                   // ftFloat
+    rtl::Currency currency(const std::byte* p) const;            // ftBCD
+    double dateTime(const std::byte* p) const;                   // ftDate, ftTime, ftDateTime
+    void appendText(std::string& out, const std::byte* p) const; // ftString
 
     TFbCustomDataSet* dataSet_ = nullptr;
     int index_ = 0;
@@ -173,12 +184,17 @@ private:
     mutable rtl::DateTimeFormat displayDate_;
     mutable std::uint64_t valueDateGeneration_ = 0;
     mutable std::uint64_t displayDateGeneration_ = 0;
-    // Record layout and source column.
+    // Source column and place in a record.
     int column_ = 0;           // position in the SELECT's result columns
     short sqlType_ = 0;        // SQL type code without the nullable bit
     short scale_ = 0;          // scale of the column (0 or negative)
-    std::uint32_t offset_ = 0; // of the value inside a record
-    std::uint32_t length_ = 0; // bytes of the value slot (strings: max length)
+    int charSet_ = 0;          // strings and memos: the column's character set
+    std::uint32_t offset_ = 0; // fixed slot: offset in a record; string: its place among the texts
+    // CHAR values are kept without their padding and padded back when read:
+    // to padChars_ characters of padChar_ (blanks; zero bytes for OCTETS).
+    bool fixedChar_ = false;
+    char padChar_ = ' ';
+    std::uint32_t padChars_ = 0;
 };
 
 /// Called with true before and false after slow work (opening, preparing),
@@ -294,8 +310,10 @@ public:
     /// The process-wide busy hook (see TFbBusyHook).
     static void SetBusyHook(TFbBusyHook hook);
 
-    /// Size of one cached record in bytes (valid while open).
-    std::size_t RecordSize() const { return recordSize_; }
+    /// Bytes the record cache holds for the rows fetched so far: its blocks
+    /// (with the room left in the last) and its row index; blob contents
+    /// read are not counted. 0 when closed.
+    std::size_t CacheBytes() const;
 
 protected:
     /// A column of the prepared SELECT that becomes a field.
@@ -310,6 +328,7 @@ protected:
         short sqlType = 0;
         short scale = 0;
         int sqlLen = 0;
+        int charSet = 0; // strings and memos
     };
 
     /// First step of Open: throw when the dataset cannot open (TFbTable:
@@ -340,8 +359,9 @@ protected:
     /// definitions, so the next open prepares again.
     void Unprepare();
     bool Prepared() const { return prepared_; }
-    /// The RDB$DB_KEY of the current row ("" with no current row): 8 bytes
-    /// for a table, 8 per joined table for a view.
+    /// The RDB$DB_KEY of the current row ("" with no current row, or when
+    /// the SELECT has no FB_INTERNAL_DBKEY column): 8 bytes for a table, 8
+    /// per joined table for a view.
     std::string CurrentRowKey() const;
     /// The key of cached row `index` ("" outside the cache).
     std::string RowKey(int index) const;
@@ -359,7 +379,7 @@ private:
     void buildFieldDefs();
     void makeFields();
     void buildLayout();
-    void convertRow(int slot);
+    void storeRow();
     bool fetchOne();
     void fetchAll();
     void notifyMoved();
@@ -389,8 +409,6 @@ private:
     int rowCount_ = 0;
     int disableCount_ = 0;
     int dbKeyColumn_ = -1;
-    std::size_t keySize_ = 8; // bytes of RDB$DB_KEY kept at the start of each record
-    std::size_t recordSize_ = 0;
 };
 
 /// The display format the program gives a field when a table opens or an

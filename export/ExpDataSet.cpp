@@ -106,18 +106,20 @@ void FonteDataSet::acrescentaTexto(int coluna, std::string& saida) {
     case Tipo::Moeda:
         rtl::appendFloatToStr(saida, f.AsFloat(), fs);
         break;
+    // A date field's own text is these same patterns (short date, long time,
+    // "c"), parsed once per field instead of once per cell.
     case Tipo::Data:
-        if (!f.IsNull()) {
-            rtl::TDateTime d = f.AsDateTime();
-            if (d != rtl::zeroDate) rtl::appendFormatDateTime(saida, fs.shortDateFormat, d, fs);
-        }
+        if (!f.IsNull() && f.AsDateTime() != rtl::zeroDate) f.AppendAsString(saida);
         break;
     case Tipo::Hora:
-        rtl::appendFormatDateTime(saida, fs.longTimeFormat, f.AsDateTime(), fs);
+        if (f.IsNull())
+            rtl::appendFormatDateTime(saida, fs.longTimeFormat, 0, fs);
+        else
+            f.AppendAsString(saida);
         break;
     case Tipo::DataHora:
         // A missing date-time is no date at all, not 30/12/1899.
-        if (!f.IsNull()) rtl::appendFormatDateTime(saida, "c", f.AsDateTime(), fs);
+        f.AppendAsString(saida);
         break;
     case Tipo::Outro:
         break;

@@ -18,9 +18,16 @@ namespace {
 
 void qualificaEm(std::string& linha, const std::string& valor, char qualificador) {
     linha += qualificador;
-    for (char c : valor) {
-        linha += c;
-        if (c == qualificador) linha += qualificador;
+    // Whole runs between qualifiers at a time: most values hold none.
+    for (std::size_t de = 0;;) {
+        const std::size_t ate = valor.find(qualificador, de);
+        if (ate == std::string::npos) {
+            linha.append(valor, de, std::string::npos);
+            break;
+        }
+        linha.append(valor, de, ate + 1 - de);
+        linha += qualificador;
+        de = ate + 1;
     }
     linha += qualificador;
 }

@@ -25,6 +25,18 @@ struct Env {
     explicit Env(const std::string& ddl, int dialect = 3) {
         path = folder.file("t.fdb");
         fbtest::createDatabase(path, ddl, dialect);
+        attach(dialect);
+    }
+    /// The same with the database's default character set `charSet` (dialect
+    /// 3); `ddl` runs through isql, whose connection has no character set.
+    Env(const std::string& ddl, const std::string& charSet) {
+        path = folder.file("t.fdb");
+        TFbDatabase::CreateDatabase("CREATE DATABASE '" + path + "' USER 'SYSDBA' PASSWORD '" +
+                                    fbtest::kPassword + "' DEFAULT CHARACTER SET " + charSet);
+        if (!ddl.empty()) fbtest::isql(path, ddl);
+        attach(3);
+    }
+    void attach(int dialect) {
         db.SetDatabaseName(path);
         db.SetLoginPrompt(false);
         db.SetParams({"user_name=SYSDBA", std::string("password=") + fbtest::kPassword});
