@@ -319,6 +319,14 @@ std::string toUtf8(std::string_view bytes, int id) {
     return out;
 }
 
+std::string nameToUtf8(std::string_view name) {
+    for (std::size_t i = 0; i < name.size();) {
+        const std::size_t start = i;
+        if (nextCodePoint(name, i) == kReplacement && i - start == 1) return toUtf8(name, cs::None);
+    }
+    return std::string(name);
+}
+
 bool fromUtf8(std::string_view utf8, int id, std::string& out) {
     out.clear();
     out.reserve(utf8.size());

@@ -40,6 +40,12 @@ void appendUtf8(std::string& out, std::string_view bytes, int id);
 /// `bytes` held in the set `id`, as UTF-8 (appendUtf8 into a new string).
 std::string toUtf8(std::string_view bytes, int id);
 
+/// A table's or column's name as the server reports it, in UTF-8. Names are
+/// held in UNICODE_FSS; a name that is not well-formed UTF-8 was written by a
+/// client that sent Latin-1 bytes without a character set (the server keeps
+/// them as they came), and is read as Latin-1, as the program always has.
+std::string nameToUtf8(std::string_view name);
+
 /// Encodes UTF-8 text into the set `id` (NONE and OCTETS as Latin-1).
 /// Returns false, leaving `out` unspecified, when a character has no place
 /// in the set or `utf8` is not well formed.

@@ -60,6 +60,9 @@ TEST(CharSets, NamesAndWidths) {
     EXPECT_TRUE(rtl::isSingleByte(rtl::cs::None));
     EXPECT_FALSE(rtl::isSingleByte(rtl::cs::Utf8));
     EXPECT_FALSE(rtl::isSingleByte(44));
+    EXPECT_EQ(rtl::nameToUtf8("A\xC3\x87\xC3\x83O"), "AÇÃO");
+    EXPECT_EQ(rtl::nameToUtf8("A\xC7\xC3O"), "AÇÃO")
+        << "Latin-1 bytes kept by a client without a set";
 }
 
 TEST(CharSets, Latin1FilesTakeWhatLatin1HoldsAndAskForTheRest) {
