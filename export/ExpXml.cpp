@@ -25,8 +25,9 @@ bool parteDeNome(char32_t c) {
            (c >= 0x300 && c <= 0x36F) || c == 0x203F || c == 0x2040;
 }
 
-// Bytes below 0x80 are the same characters in every set the program reads
-// and never part of a multi-byte one, so this serves Latin-1 and UTF-8 alike.
+// The bytes this touches ("<", ">", "&" and controls) are those characters
+// in every set the program reads, never part of a multi-byte character, so
+// it serves a value before its conversion as well as after.
 void acrescentaLimpo(std::string& r, std::string_view valor) {
     for (char c : valor) {
         unsigned char u = static_cast<unsigned char>(c);
