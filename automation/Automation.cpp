@@ -1,5 +1,7 @@
 #include "automation/Automation.h"
 
+#include "rtl/charset.h"
+
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -23,6 +25,10 @@ std::string plainNumber(double d) {
 const std::string& Variant::text() const {
     if (auto p = std::get_if<std::string>(&v_)) return *p;
     typeMismatch();
+}
+
+std::string Variant::textUtf8() const {
+    return utf8_ ? text() : rtl::toUtf8(text(), rtl::cs::None);
 }
 
 bool Variant::boolean() const {
@@ -112,7 +118,7 @@ std::string Variant::describe() const {
     case Kind::Empty:
         return "empty";
     case Kind::Text:
-        return '"' + text() + '"';
+        return (utf8_ ? "u\"" : "\"") + text() + '"';
     case Kind::Boolean:
         return boolean() ? "true" : "false";
     case Kind::Integer:

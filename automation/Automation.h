@@ -7,7 +7,9 @@
 // the servers are the built-in ones of automation/Servers.h; a Windows build
 // would bind Dispatch to IDispatch (GetIDsOfNames + Invoke) and the two entry
 // points to GetActiveObject / CoCreateInstance, and nothing above would change.
-// Texts are Latin-1 bytes, as everywhere below the UI edge.
+// Texts are Latin-1 bytes, as everywhere below the UI edge, except a text
+// built with Variant::utf8 (a database's text that Latin-1 cannot hold);
+// IDispatch would receive either as a BSTR.
 #include "rtl/currency.h"
 
 #include <cstdint>
@@ -48,12 +50,22 @@ public:
     Variant(double d) : v_(d) {}
     Variant(Currency c) : v_(c) {}
     Variant(DispatchPtr o) : v_(std::move(o)) {}
+    /// A text given in UTF-8 (kind Text, isUtf8()).
+    static Variant utf8(std::string s) {
+        Variant v(std::move(s));
+        v.utf8_ = true;
+        return v;
+    }
 
     Kind kind() const { return static_cast<Kind>(v_.index()); }
     bool isEmpty() const { return kind() == Kind::Empty; }
 
     /// Exact accessors: throw EOleError ("Tipo incompatível") on another kind.
     const std::string& text() const;
+    /// The text was built with Variant::utf8: text() holds UTF-8, not Latin-1.
+    bool isUtf8() const { return utf8_; }
+    /// The text in UTF-8, whichever way it was built.
+    std::string textUtf8() const;
     bool boolean() const;
     std::int32_t integer() const;
     double real() const;
@@ -66,13 +78,15 @@ public:
     bool toBool() const;
 
     /// A short typed rendering for logs and test expectations: empty, "abc"
-    /// (quotes, no escaping), true/false, i:12, d:1.5, cy:12.5, obj.
+    /// (quotes, no escaping; u"abc" for a UTF-8 text), true/false, i:12,
+    /// d:1.5, cy:12.5, obj.
     std::string describe() const;
 
     friend bool operator==(const Variant&, const Variant&) = default;
 
 private:
     std::variant<std::monostate, std::string, bool, std::int32_t, double, Currency, DispatchPtr> v_;
+    bool utf8_ = false;
 };
 
 /// How a name is invoked. Put passes the index arguments first and the value

@@ -29,11 +29,21 @@ using kit::sameName;
 constexpr int kMaxRows = 1048576, kMaxCols = 16384;
 constexpr std::size_t kMaxText = 32767;
 
+// A text's length in characters, as the sheet's limit counts them.
+std::size_t characters(const Variant& v) {
+    const std::string& s = v.text();
+    if (!v.isUtf8()) return s.size();
+    std::size_t n = 0;
+    for (unsigned char c : s)
+        n += (c & 0xC0) != 0x80;
+    return n;
+}
+
 struct SheetCell {
     enum class Kind : unsigned char { Blank, Text, Number, Money, Boolean };
     Kind kind = Kind::Blank;
     double number = 0;
-    std::string text;
+    std::string text; // UTF-8
 };
 
 struct Workbook {
@@ -49,10 +59,10 @@ struct Workbook {
         case Variant::Kind::Empty:
             break;
         case Variant::Kind::Text:
-            if (v.text().size() > kMaxText)
+            if (characters(v) > kMaxText)
                 throw EOleError("O texto excede o limite de 32767 caracteres de uma c\xe9lula");
             c.kind = SheetCell::Kind::Text;
-            c.text = v.text();
+            c.text = v.textUtf8();
             break;
         case Variant::Kind::Boolean:
             c.kind = SheetCell::Kind::Boolean;
@@ -231,11 +241,10 @@ std::string currencyNumberFormat(const rtl::FormatSettings& fs) {
     return build(positive[pos]) + ";" + build(negative[neg]);
 }
 
-// Cell text in UTF-8. The file format reads "_xHHHH_" as an escaped
-// character, so a text that holds such a sequence literally gets its
-// underscore escaped, or it would come back changed.
-std::string sheetText(const std::string& latin1) {
-    std::string u = ooxml::toUtf8(latin1);
+// Cell text (UTF-8) as the file holds it. The file format reads "_xHHHH_"
+// as an escaped character, so a text that holds such a sequence literally
+// gets its underscore escaped, or it would come back changed.
+std::string sheetText(const std::string& u) {
     if (u.find("_x") == std::string::npos) return u;
     auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
     std::string out;

@@ -1,5 +1,7 @@
 #include "automation/Ooxml.h"
 
+#include "rtl/charset.h"
+
 namespace automation::ooxml {
 
 void appendXmlText(std::string& out, std::string_view latin1) {
@@ -26,6 +28,24 @@ void appendXmlText(std::string& out, std::string_view latin1) {
                 out += static_cast<char>(0x80 | (c & 0x3F));
             }
         }
+    }
+}
+
+void appendXmlTextUtf8(std::string& out, std::string_view utf8) {
+    for (std::size_t i = 0; i < utf8.size();) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x80) {
+            // Runs of plain ASCII at once; the rest by appendXmlText's rules.
+            std::size_t j = i;
+            while (j < utf8.size() && static_cast<unsigned char>(utf8[j]) < 0x80)
+                ++j;
+            appendXmlText(out, utf8.substr(i, j - i));
+            i = j;
+            continue;
+        }
+        const char32_t cp = rtl::nextCodePoint(utf8, i);
+        // XML 1.0 has no place for these two either.
+        if (cp != 0xFFFE && cp != 0xFFFF) rtl::appendCodePoint(out, cp);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "automation/RegionalText.h"
 
+#include "rtl/charset.h"
 #include "rtl/format.h"
 
 namespace automation {
@@ -22,6 +23,11 @@ std::string regionalText(const Variant& v) {
         break;
     }
     throw EOleError("Tipo incompat\xedvel");
+}
+
+std::string regionalTextUtf8(const Variant& v) {
+    if (v.kind() == Variant::Kind::Text) return v.textUtf8();
+    return rtl::toUtf8(regionalText(v), rtl::cs::None);
 }
 
 } // namespace automation

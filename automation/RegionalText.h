@@ -14,4 +14,7 @@ namespace automation {
 /// or "False"; empty "". An object throws EOleError (type mismatch).
 std::string regionalText(const Variant& v);
 
+/// regionalText in UTF-8 (a UTF-8 text as it is).
+std::string regionalTextUtf8(const Variant& v);
+
 } // namespace automation

@@ -7,6 +7,7 @@
 #include "automation/ServerKit.h"
 #include "automation/Servers.h"
 
+#include "rtl/charset.h"
 #include "rtl/fileerror.h"
 #include "rtl/safefile.h"
 
@@ -27,7 +28,7 @@ using kit::sameName;
 struct WordTable {
     int rows = 0;
     int cols = 0;
-    std::vector<std::string> cells; // row-major, Latin-1
+    std::vector<std::string> cells; // row-major, UTF-8
     // Format, borders, shading, font, colour, heading rows, last row, first
     // column, last column, autofit; Word's defaults until AutoFormat is called.
     std::array<int, 10> format{0, 1, 1, 1, 1, 1, 0, 1, 0, 1};
@@ -192,7 +193,7 @@ Variant RangeObject::invoke(std::string_view name, Invoke kind, std::span<const 
         if (doc_->table != table_)
             throw EOleError("O objeto foi exclu\xed"
                             "do.");
-        table_->cell(row_, col_) += regionalText(args[0]);
+        table_->cell(row_, col_) += regionalTextUtf8(args[0]);
         return {};
     }
     kit::unknownName("Range", name);
@@ -370,7 +371,13 @@ constexpr int kTabTwips = 709;
 // each class rounded up to its wider members: narrow marks and letters;
 // digits, lower case and most punctuation; capitals; the widest glyphs.
 // Bold is about a tenth wider.
-int charTwips(unsigned char c) {
+int charTwips(char32_t c) {
+    // East Asian ideographs, kana and hangul take a full em.
+    if ((c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) ||
+        (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+        (c >= 0xFF00 && c <= 0xFF60) || (c >= 0x20000 && c <= 0x3FFFD))
+        return 240;
+    if (c > 0xFF) return 112;
     static constexpr std::string_view narrow = " !\"'()*,-./:;I[\\]`fijlrt|";
     static constexpr std::string_view widest = "MW@%m";
     if (narrow.find(static_cast<char>(c)) != std::string_view::npos) return 78;
@@ -382,7 +389,8 @@ int charTwips(unsigned char c) {
 // The width the longest line of `text` takes.
 int textTwips(std::string_view text, bool bold) {
     int longest = 0, line = 0;
-    for (unsigned char c : text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const char32_t c = rtl::nextCodePoint(text, i);
         if (c == '\r' || c == '\n') {
             line = 0;
             continue;
@@ -432,8 +440,8 @@ public:
         return *this;
     }
     XmlSink& operator<<(int n) { return *this << std::string_view(std::to_string(n)); }
-    XmlSink& text(std::string_view latin1) {
-        ooxml::appendXmlText(buf_, latin1);
+    XmlSink& text(std::string_view utf8) {
+        ooxml::appendXmlTextUtf8(buf_, utf8);
         if (buf_.size() >= (1 << 16)) flush();
         return *this;
     }

@@ -4,6 +4,7 @@
 
 #include "db/FbCustomDataSet.h"
 #include "db/FbUtils.h"
+#include "rtl/charset.h"
 #include "rtl/format.h"
 
 namespace exporta {
@@ -53,8 +54,15 @@ const std::string& FonteDataSet::nome(int coluna) const {
     return campos_[static_cast<std::size_t>(coluna)]->FieldName();
 }
 
-const std::string& FonteDataSet::rotulo(int coluna) const {
-    return campos_[static_cast<std::size_t>(coluna)]->DisplayLabel();
+std::string FonteDataSet::rotulo(int coluna) const {
+    // A label the program set is Latin-1 text, a name is metadata: both
+    // read right through nameToUtf8, which takes ill-formed UTF-8 as Latin-1.
+    return rtl::nameToUtf8(campos_[static_cast<std::size_t>(coluna)]->DisplayLabel());
+}
+
+int FonteDataSet::charSet(int coluna) const {
+    const auto i = static_cast<std::size_t>(coluna);
+    return tipos_[i] == Tipo::Texto ? campos_[i]->CharSetId() : rtl::cs::None;
 }
 
 std::int64_t FonteDataSet::registros() {

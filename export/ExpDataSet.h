@@ -29,8 +29,9 @@ public:
     int totalCampos() const override;
     int colunas() const override { return static_cast<int>(campos_.size()); }
     const std::string& nome(int coluna) const override;
-    const std::string& rotulo(int coluna) const override;
+    std::string rotulo(int coluna) const override;
     Tipo tipo(int coluna) const override { return tipos_[static_cast<std::size_t>(coluna)]; }
+    int charSet(int coluna) const override;
 
     std::int64_t registros() override;
     void primeiro() override;

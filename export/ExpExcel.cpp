@@ -37,7 +37,7 @@ bool ExpExcel(const std::string& arquivo, Fonte& fonte, const Progresso& progres
     if (progresso) progresso(0, registros);
 
     for (int c = 0; c < visiveis; ++c)
-        X.set("Cells", {1, c + 1}, fonte.rotulo(c));
+        X.set("Cells", {1, c + 1}, office::textoUtf8(fonte.rotulo(c)));
 
     // The count read above decides how many rows are written; the end test
     // only guards against a dataset that holds fewer rows than it said, which

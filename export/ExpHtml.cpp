@@ -1,12 +1,15 @@
 #include "export/Exporta.h"
 
+#include "export/ExpCodificacao.h"
 #include "rtl/safefile.h"
+
+#include <vector>
 
 namespace exporta {
 
 namespace {
 
-void acrescentaEscapado(std::string& r, const std::string& texto) {
+void acrescentaEscapado(std::string& r, std::string_view texto) {
     for (char c : texto) {
         if (c == '&')
             r += "&amp;";
@@ -44,9 +47,17 @@ bool ExpHtml(const std::string& arquivo, Fonte& fonte, const TKHTMLFormatCellEve
     rtl::SafeFile saida(arquivo);
     const int colunas = fonte.colunas();
     const std::int64_t total = fonte.registros();
+    const Codificacao cod = Codificacao::de(fonte, false);
+    std::vector<int> sets;
+    for (int k = 0; k < colunas; ++k)
+        sets.push_back(fonte.charSet(k));
     if (progresso) progresso(0, total);
     saida.line("<html>");
-    saida.line("<head> <title> Listagem </title> </head>");
+    // A page without a declared charset is read as Windows-1252, which
+    // agrees with the Latin-1 page byte for byte where it has characters.
+    saida.line(cod.utf8 ? "<head> <meta http-equiv=\"Content-Type\" content=\"text/html; "
+                          "charset=UTF-8\"> <title> Listagem </title> </head>"
+                        : "<head> <title> Listagem </title> </head>");
     saida.line("<body>");
     saida.line("<table border = \"1\" rows = \"" + std::to_string(total) +
                "\" bordercolor=\"#000000\" cellspacing=\"0\" cellpadding=\"2\">");
@@ -54,14 +65,15 @@ bool ExpHtml(const std::string& arquivo, Fonte& fonte, const TKHTMLFormatCellEve
     std::string atributos, dado;
     for (int k = 0; k < colunas; ++k) {
         atributos.clear();
-        dado = escapaHtml(fonte.rotulo(k));
+        dado.clear();
+        cod.acrescentaUtf8(dado, escapaHtml(fonte.rotulo(k)), referencia);
         formata(OnFormatCell, Sender, 1, k + 1, fonte.nome(k), atributos, dado);
         saida.line("<th " + atributos + " >" + dado + " </th>");
     }
     saida.line("</tr>");
 
     fonte.primeiro();
-    std::string linha, valor;
+    std::string linha, valor, escapado;
     for (int row = 2; !fonte.fim(); ++row) {
         saida.line("<tr>");
         for (int k = 0; k < colunas; ++k) {
@@ -69,7 +81,14 @@ bool ExpHtml(const std::string& arquivo, Fonte& fonte, const TKHTMLFormatCellEve
             valor.clear();
             fonte.acrescentaTextoWeb(k, valor);
             dado.clear();
-            acrescentaEscapado(dado, valor);
+            const auto ku = static_cast<std::size_t>(k);
+            if (cod.colunas[ku] == Conversao::Copia) {
+                acrescentaEscapado(dado, valor);
+            } else {
+                escapado.clear();
+                acrescentaEscapado(escapado, valor);
+                Codificacao::acrescenta(dado, escapado, sets[ku], cod.colunas[ku]);
+            }
             if (dado.empty()) dado = "&nbsp";
             formata(OnFormatCell, Sender, row, k + 1, fonte.nome(k), atributos, dado);
             linha.assign("<td nowrap ");

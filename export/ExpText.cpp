@@ -1,7 +1,11 @@
 #include "export/Exporta.h"
 
+#include "export/ExpCodificacao.h"
+#include "rtl/charset.h"
 #include "rtl/safefile.h"
 #include "rtl/strutil.h"
+
+#include <vector>
 
 namespace exporta {
 
@@ -30,6 +34,55 @@ void qualificaEm(std::string& linha, const std::string& valor, char qualificador
         de = ate + 1;
     }
     linha += qualificador;
+}
+
+// The same with a qualifier of more than one byte (a UTF-8 file's).
+void qualificaEm(std::string& linha, std::string_view valor, std::string_view qualificador) {
+    linha += qualificador;
+    for (std::size_t de = 0;;) {
+        const std::size_t ate = valor.find(qualificador, de);
+        if (ate == std::string_view::npos) {
+            linha.append(valor.substr(de));
+            break;
+        }
+        linha.append(valor.substr(de, ate + qualificador.size() - de));
+        linha += qualificador;
+        de = ate + qualificador.size();
+    }
+    linha += qualificador;
+}
+
+// A file in UTF-8 (ExpCodificacao.h): every value converted from its
+// column's set, and the separator and the qualifier, Latin-1 characters of
+// the edits, too.
+void linhasUtf8(rtl::SafeFile& saida, Fonte& fonte, const Progresso& progresso, std::int64_t total,
+                char separador, char qualificador) {
+    const int colunas = fonte.colunas();
+    std::vector<int> sets;
+    for (int k = 0; k < colunas; ++k)
+        sets.push_back(fonte.charSet(k));
+    const std::string sep = rtl::toUtf8(std::string_view(&separador, 1), rtl::cs::None);
+    const std::string qual = rtl::toUtf8(std::string_view(&qualificador, 1), rtl::cs::None);
+    std::string linha, v, u;
+    std::int64_t escritas = 0;
+    while (!fonte.fim()) {
+        linha.clear();
+        for (int k = 0; k < colunas; ++k) {
+            if (k > 0 && separador != ' ') linha += sep;
+            v.clear();
+            fonte.acrescentaTexto(k, v);
+            u.clear();
+            rtl::appendUtf8(u, v, sets[static_cast<std::size_t>(k)]);
+            if (qualificador == ' ')
+                linha += u;
+            else
+                qualificaEm(linha, u, qual);
+        }
+        saida.line(linha);
+        ++escritas;
+        if (progresso) progresso(escritas, total);
+        fonte.proximo();
+    }
 }
 
 } // namespace
@@ -66,6 +119,12 @@ bool ExpText(const std::string& arquivo, Fonte& fonte, const std::string& edSepC
     fonte.primeiro();
 
     rtl::SafeFile saida(arquivo);
+    if (Codificacao::de(fonte, true).utf8) {
+        linhasUtf8(saida, fonte, progresso, total, separador, qualificador);
+        saida.commit();
+        return true;
+    }
+    // Latin-1 (ExpCodificacao.h): the bytes as they come, WIN1252 included.
     const int colunas = fonte.colunas();
     std::string linha, v;
     std::int64_t escritas = 0;

@@ -1,5 +1,6 @@
 #include "export/ExpWord.h"
 
+#include "rtl/charset.h"
 #include "rtl/dialogs.h"
 
 #include <limits>
@@ -25,12 +26,25 @@ std::optional<automation::Variant> variante(const Valor& v) {
     return std::nullopt;
 }
 
+automation::Variant textoUtf8(const std::string& utf8) {
+    std::string latin1;
+    bool cabe = true;
+    rtl::appendLatin1(latin1, utf8, rtl::cs::Utf8,
+                      [&cabe](char32_t, std::string&) { cabe = false; });
+    return cabe ? automation::Variant(std::move(latin1)) : automation::Variant::utf8(utf8);
+}
+
 std::optional<automation::Variant> celula(Fonte& fonte, int coluna) {
     Valor v = fonte.valor(coluna);
     if (v.tipo == Valor::Tipo::Nenhum) {
         Tipo t = fonte.tipo(coluna);
         if (t == Tipo::DataHora || t == Tipo::Grande)
             return automation::Variant(fonte.texto(coluna));
+    }
+    if (v.tipo == Valor::Tipo::Texto) {
+        const int cs = fonte.charSet(coluna);
+        if (cs != rtl::cs::None && cs != rtl::cs::Octets && cs != rtl::cs::Iso8859_1)
+            return automation::Variant::utf8(rtl::toUtf8(v.texto, cs));
     }
     return variante(v);
 }
@@ -107,7 +121,7 @@ bool ExpWord(const std::string& arquivo, Fonte& fonte, const Progresso& progress
     };
 
     for (int c = 0; c < visiveis; ++c)
-        insere(1, c + 1, fonte.rotulo(c));
+        insere(1, c + 1, office::textoUtf8(fonte.rotulo(c)));
 
     std::int32_t linha = 1;
     std::int64_t escritos = 0;

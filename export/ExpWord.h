@@ -25,10 +25,14 @@ namespace exporta::office {
 /// The cell value as the server receives it; nothing for Valor::Tipo::Nenhum.
 std::optional<automation::Variant> variante(const Valor& v);
 
+/// UTF-8 text (a label) as the server receives it: Latin-1 when it fits.
+automation::Variant textoUtf8(const std::string& utf8);
+
 /// The current row's cell `coluna` as the server receives it: the source's
-/// value, except that a date-time or large-integer field, which has no
-/// typed value for the servers, goes as its text (short date and long
-/// time, or the decimal digits) instead of leaving the cell empty.
+/// value (a text column's text in its own set: as it is for NONE, OCTETS
+/// and ISO8859_1, else converted to UTF-8), except that a date-time or large-integer field, which
+/// has no typed value for the servers, goes as its text (short date and long time, or the decimal
+/// digits) instead of leaving the cell empty.
 std::optional<automation::Variant> celula(Fonte& fonte, int coluna);
 
 /// Resumes the control updates when the writer leaves, also by an error.

@@ -48,8 +48,8 @@ enum class Tipo {
 };
 
 /// A cell value for writers that hand typed numbers to an office server
-/// (Word, Excel): text, a 32-bit integer, a double, a currency amount or
-/// nothing at all (the cell stays empty).
+/// (Word, Excel): text (in the column's Fonte::charSet), a 32-bit integer, a
+/// double, a currency amount or nothing at all (the cell stays empty).
 struct Valor {
     enum class Tipo { Nenhum, Texto, Inteiro, Real, Moeda };
     Tipo tipo = Tipo::Nenhum;
@@ -70,10 +70,17 @@ public:
     virtual int totalCampos() const = 0;
     /// Chosen fields.
     virtual int colunas() const = 0;
+    /// The field's name as the dataset knows it (the key that finds the
+    /// field again; metadata bytes, not for display).
     virtual const std::string& nome(int coluna) const = 0;
-    /// Display label: the field's label, or its name when it has none.
-    virtual const std::string& rotulo(int coluna) const = 0;
+    /// Display label, in UTF-8: the field's label, or its name when it has none.
+    virtual std::string rotulo(int coluna) const = 0;
     virtual Tipo tipo(int coluna) const = 0;
+    /// The character set (rtl/charset.h ids) of the bytes that `texto`,
+    /// `textoWeb` and the text of `valor` give for this column: a text
+    /// column's own set; rtl::cs::None (read as Latin-1, the program's own
+    /// texts) for every other kind.
+    virtual int charSet(int coluna) const = 0;
 
     /// Record count (the dataset has been walked to its end before a writer runs).
     virtual std::int64_t registros() = 0;
@@ -159,14 +166,17 @@ private:
 // ---- Writers ----
 
 /// Delimited text. `edSepC` and `edSepT` are the texts of the separator
-/// edits; only their first non-blank character counts (blank: none).
+/// edits (Latin-1); only their first non-blank character counts (blank:
+/// none). The encoding of this file and of the HTML and XML ones:
+/// ExpCodificacao.h.
 bool ExpText(const std::string& arquivo, Fonte& fonte, const std::string& edSepC,
              const std::string& edSepT, const Progresso& progresso = {});
 
 /// Called for every header (CellRow 1) and data cell (CellRow 2, 3, ...) of
-/// the HTML page; CellColumn counts the chosen fields from 1. Whatever it
-/// leaves in CustomAttrs and CellData is written as it stands; an exception
-/// it throws is ignored.
+/// the HTML page; CellColumn counts the chosen fields from 1. CellData comes
+/// escaped and in the page's encoding (Latin-1 or UTF-8, ExpCodificacao.h).
+/// Whatever it leaves in CustomAttrs and CellData is written as it stands;
+/// an exception it throws is ignored.
 using TKHTMLFormatCellEvent =
     std::function<void(TExpTov* Sender, int CellRow, int CellColumn, const std::string& FieldName,
                        std::string& CustomAttrs, std::string& CellData)>;
@@ -198,8 +208,10 @@ char caractereDe(const std::string& edit);
 std::string Qualifica(const std::string& valor, char qualificador);
 /// "&", "<" and ">" written as entities.
 std::string escapaHtml(const std::string& texto);
-/// A valid XML element name made from a display label.
+/// A valid XML element name made from a display label: in Latin-1 for a
+/// Latin-1 file, and from a UTF-8 label for a UTF-8 file.
 std::string nomeXml(const std::string& rotulo);
+std::string nomeXmlUtf8(const std::string& rotulo);
 /// An XML element value: "<", ">" and "&" become blanks, characters that
 /// XML 1.0 forbids are dropped.
 std::string valorXml(const std::string& valor);

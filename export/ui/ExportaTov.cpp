@@ -6,6 +6,7 @@
 #include "export/ui/ExpTov.h"
 
 #include "db/FbCustomDataSet.h"
+#include "rtl/charset.h"
 #include "rtl/dialogs.h"
 #include "rtl/strutil.h"
 
@@ -35,11 +36,20 @@ namespace {
 QString q(const char* latin1) {
     return QString::fromLatin1(latin1);
 }
-QString q(const std::string& latin1) {
-    return QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size()));
-}
 std::string l1(const QString& s) {
     QByteArray b = s.toLatin1();
+    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
+}
+
+// A field's item shows its name read as UTF-8 (rtl::nameToUtf8) and keeps
+// the name's own bytes, which are what finds the field again.
+QListWidgetItem* itemDe(const std::string& nome) {
+    auto* item = new QListWidgetItem(QString::fromStdString(rtl::nameToUtf8(nome)));
+    item->setData(Qt::UserRole, QByteArray(nome.data(), static_cast<qsizetype>(nome.size())));
+    return item;
+}
+std::string nomeDe(const QListWidgetItem* item) {
+    const QByteArray b = item->data(Qt::UserRole).toByteArray();
     return std::string(b.constData(), static_cast<std::size_t>(b.size()));
 }
 
@@ -243,7 +253,7 @@ void TExportaTov::carregaNomes(const std::vector<std::string>& nomes) {
     FCampos.clear();
     ordenado_ = false;
     for (const auto& n : nomes)
-        lbCampos->addItem(q(n));
+        lbCampos->addItem(itemDe(n));
     if (lbCampos->count() > 0) {
         ordenado_ = true;
         std::vector<std::string> v = nomes;
@@ -252,26 +262,26 @@ void TExportaTov::carregaNomes(const std::vector<std::string>& nomes) {
         });
         lbCampos->clear();
         for (const auto& n : v)
-            lbCampos->addItem(q(n));
+            lbCampos->addItem(itemDe(n));
         FCampos = std::move(v);
     }
 }
 
 void TExportaTov::insereOrdenado(const std::string& nome) {
     if (!ordenado_) {
-        lbCampos->addItem(q(nome));
+        lbCampos->addItem(itemDe(nome));
         return;
     }
     int i = 0;
-    while (i < lbCampos->count() && rtl::compareText(l1(lbCampos->item(i)->text()), nome) <= 0)
+    while (i < lbCampos->count() && rtl::compareText(nomeDe(lbCampos->item(i)), nome) <= 0)
         ++i;
-    lbCampos->insertItem(i, q(nome));
+    lbCampos->insertItem(i, itemDe(nome));
 }
 
 std::vector<std::string> TExportaTov::nomesDe(QListWidget* l) const {
     std::vector<std::string> r;
     for (int i = 0; i < l->count(); ++i)
-        r.push_back(l1(l->item(i)->text()));
+        r.push_back(nomeDe(l->item(i)));
     return r;
 }
 
@@ -279,7 +289,7 @@ void TExportaTov::SpeedButton3Click() {
     int pos = lbCampos->currentRow();
     if (lbCampos->count() == 0 || pos < 0 || !lbCampos->item(pos)->isSelected()) return;
     QListWidgetItem* item = lbCampos->takeItem(pos);
-    lbExp->addItem(item->text());
+    lbExp->addItem(itemDe(nomeDe(item)));
     delete item;
     selecionaApos(lbCampos, pos);
 }
@@ -288,7 +298,7 @@ void TExportaTov::SpeedButton1Click() {
     int pos = lbExp->currentRow();
     if (lbExp->count() == 0 || pos < 0 || !lbExp->item(pos)->isSelected()) return;
     QListWidgetItem* item = lbExp->takeItem(pos);
-    insereOrdenado(l1(item->text()));
+    insereOrdenado(nomeDe(item));
     delete item;
     selecionaApos(lbExp, pos);
 }
@@ -297,7 +307,7 @@ void TExportaTov::SpeedButton5Click() {
     if (lbCampos->count() == 0) return;
     lbExp->clear();
     for (const auto& n : FCampos)
-        lbExp->addItem(q(n));
+        lbExp->addItem(itemDe(n));
     lbCampos->clear();
 }
 
@@ -305,7 +315,7 @@ void TExportaTov::SpeedButton4Click() {
     if (lbExp->count() == 0) return;
     lbCampos->clear();
     for (const auto& n : FCampos)
-        lbCampos->addItem(q(n));
+        lbCampos->addItem(itemDe(n));
     lbExp->clear();
 }
 
@@ -394,7 +404,7 @@ void TExportaTov::PreparaCampos() {
     for (int i = 0; i < n; ++i)
         FDataSet->Fields(i).SetVisible(false);
     for (int i = 0; i < lbExp->count(); ++i)
-        FDataSet->FieldByName(l1(lbExp->item(i)->text())).SetVisible(true);
+        FDataSet->FieldByName(nomeDe(lbExp->item(i))).SetVisible(true);
 }
 
 void TExportaTov::RestauraCampos() {

@@ -70,6 +70,26 @@ inline std::string xmlToLatin1(const std::string& s) {
     return out;
 }
 
+/// XML character data with its entities resolved, left in UTF-8.
+inline std::string xmlToUtf8(const std::string& s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '&') {
+            out += s[i];
+            continue;
+        }
+        std::size_t semi = s.find(';', i);
+        std::string ent = s.substr(i + 1, semi - i - 1);
+        out += ent == "amp"    ? "&"
+               : ent == "lt"   ? "<"
+               : ent == "gt"   ? ">"
+               : ent == "quot" ? "\""
+                               : "'";
+        i = semi;
+    }
+    return out;
+}
+
 /// The text between the first `open` tag (matched as a prefix, attributes
 /// allowed) at or after `from` and its closing tag; npos-safe.
 inline std::vector<std::string> elements(const std::string& xml, const std::string& tag) {
@@ -117,7 +137,9 @@ struct WordDocument {
     std::vector<std::vector<WordCell>> rows;
 };
 
-inline WordDocument readWord(const std::string& path) {
+/// `utf8`: texts come back in UTF-8 instead.
+inline WordDocument readWord(const std::string& path, bool utf8 = false) {
+    auto text = utf8 ? xmlToUtf8 : xmlToLatin1;
     std::string xml = readZipEntry(path, "word/document.xml");
     WordDocument d;
     auto pg = elements(xml, "w:pgSz");
@@ -141,7 +163,7 @@ inline WordDocument readWord(const std::string& path) {
             for (std::size_t p = 0; (p = tc.find('<', p)) != std::string::npos; ++p) {
                 if (tc.compare(p, 5, "<w:t>") == 0 || tc.compare(p, 5, "<w:t ") == 0) {
                     std::size_t gt = tc.find('>', p), end = tc.find("</w:t>", gt);
-                    c.text += xmlToLatin1(tc.substr(gt + 1, end - gt - 1));
+                    c.text += text(tc.substr(gt + 1, end - gt - 1));
                     p = end;
                 } else if (tc.compare(p, 7, "<w:br/>") == 0) {
                     c.text += '\n';
@@ -162,16 +184,17 @@ struct SheetCell {
     std::string format; ///< the cell's number format code, "" for General
 };
 
-/// Cells of the first sheet by reference ("A1", "C12").
-inline std::map<std::string, SheetCell> readSheet(const std::string& path) {
+/// Cells of the first sheet by reference ("A1", "C12"); `utf8`: texts in
+/// UTF-8 instead.
+inline std::map<std::string, SheetCell> readSheet(const std::string& path, bool utf8 = false) {
+    auto text = utf8 ? xmlToUtf8 : xmlToLatin1;
     std::string sheet = readZipEntry(path, "xl/worksheets/sheet1.xml");
     std::string styles = readZipEntry(path, "xl/styles.xml");
     std::vector<std::string> shared;
     try {
         for (const std::string& si : elements(readZipEntry(path, "xl/sharedStrings.xml"), "si")) {
             std::string t = elements(si, "t").at(0);
-            shared.push_back(
-                xmlToLatin1(t.substr(t.find('>') + 1, t.rfind("</t>") - t.find('>') - 1)));
+            shared.push_back(text(t.substr(t.find('>') + 1, t.rfind("</t>") - t.find('>') - 1)));
         }
     } catch (const std::runtime_error&) {
     }
@@ -196,13 +219,13 @@ inline std::map<std::string, SheetCell> readSheet(const std::string& path) {
         };
         if (t == "inlineStr") {
             cell.type = "s";
-            cell.value = xmlToLatin1(inner(elements(c, "t").at(0)));
+            cell.value = text(inner(elements(c, "t").at(0)));
         } else if (t == "s") {
             cell.type = "s";
             cell.value = shared.at(std::stoul(inner(elements(c, "v").at(0))));
         } else if (t == "str") {
             cell.type = "s";
-            cell.value = xmlToLatin1(inner(elements(c, "v").at(0)));
+            cell.value = text(inner(elements(c, "v").at(0)));
         } else {
             cell.type = t.empty() ? "n" : t;
             auto v = elements(c, "v");

@@ -139,6 +139,12 @@ TEST_F(ExcelServer, RefusesCellsOutsideTheSheetAndObjectsAsValues) {
     EXPECT_THROW(x.set("Cells", {1, 1}, Variant(x.get("Workbooks"))), EOleError);
     EXPECT_THROW(x.set("Cells", {1, 1}, std::string(32768, 'a')), EOleError);
     EXPECT_NO_THROW(x.set("Cells", {1, 1}, std::string(32767, 'a')));
+    // The limit counts characters, not the bytes of a UTF-8 text.
+    std::string ideogramas;
+    for (int i = 0; i < 32767; ++i)
+        ideogramas += "\xe4\xb8\xad";
+    EXPECT_NO_THROW(x.set("Cells", {1, 1}, Variant::utf8(ideogramas)));
+    EXPECT_THROW(x.set("Cells", {1, 1}, Variant::utf8(ideogramas + "a")), EOleError);
     EXPECT_THROW(x.value("Cells", {1, 1}), EOleError); // assignment only
 }
 

@@ -227,3 +227,23 @@ TEST_F(Exportacao, NoExportableFieldsMeansNothingToExport) {
     EXPECT_EQ(usuario.mensagens, (V{"Informe pelo menos um campo para expota\xe7\xe3o."}));
     EXPECT_TRUE(usuario.salvar.empty());
 }
+
+TEST_F(Exportacao, FieldNamesShowAsTheirCharactersAndStillFindTheirFields) {
+    // Names are UTF-8 in every database, also in one of set NONE.
+    fbtest::createDatabase(pasta.file("nomes.fdb"),
+                           "create table N (\"PRE\xc3\x87O\" integer, \"A\xc3\x87\xc3\x83O\" "
+                           "varchar(5)); insert into N values (7, 'x');");
+    Tabela n(pasta, "", "N", "nomes.fdb", false);
+    componente.DataSet = &n.tabela;
+    std::string alvo = pasta.file("nomes.txt");
+    usuario.arquivos.push_back(alvo);
+    executa([&](TExportaTov& d) {
+        ASSERT_EQ(d.lbCampos->count(), 2);
+        EXPECT_EQ(d.lbCampos->item(0)->text(), QString::fromUtf8("A\xc3\x87\xc3\x83O"));
+        d.lbCampos->setCurrentRow(1);
+        d.SpeedButton3Click();
+        EXPECT_EQ(d.lbExp->item(0)->text(), QString::fromUtf8("PRE\xc3\x87O"));
+        d.b1->click();
+    });
+    EXPECT_EQ(le(alvo), "'7'\r\n");
+}
