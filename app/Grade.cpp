@@ -47,7 +47,8 @@ int caracteresDe(const TField& f) {
     case ftString:
     case ftFixedChar:
     case ftWideString:
-        return std::clamp(f.Size(), 4, 40);
+        // Size is in bytes; a character of a multi-byte set takes several.
+        return std::clamp(f.Size() / FbCharSetBytesPerChar(f.CharSetId()), 4, 40);
     case ftSmallint:
         return 6;
     case ftInteger:

@@ -585,10 +585,16 @@ void TFbDatabase::chooseCharSet() {
         dpb += static_cast<char>(isc_dpb_lc_ctype);
         dpb += static_cast<char>(value.size());
         dpb += value;
+        const std::string asked = attachDpb_;
         TFbStatus status = Capture(FbApi().isc_detach_database(StatusVector(), handle_.Ptr()));
         if (status) handle_.Forget();
-        attach(dpb);
-        connectionCharSet_ = rtl::cs::Utf8;
+        try {
+            attach(dpb);
+            connectionCharSet_ = rtl::cs::Utf8;
+        } catch (const EFbError&) {
+            // A server that refuses the set still takes the block as asked.
+            attach(asked);
+        }
     }
     textCharSet_ = connectionCharSet_ != rtl::cs::None ? connectionCharSet_ : single;
 }
