@@ -89,8 +89,8 @@ TFbDatabase& conexaoDe(TAcoes& a) {
 /// and float numbers with the regional separators, and the server knows only
 /// the decimal point: a number typed the way the grid shows it is read here.
 /// Any other text goes as the characters typed, for the server to convert
-/// (see TFbXSQLVAR::SetAsUtf8String); `conjunto` is the connection's set.
-void atribuiValor(TFbXSQLVAR& p, const TField* campo, const std::string& valor, int conjunto) {
+/// (see TFbXSQLVAR::SetAsUtf8String).
+void atribuiValor(TFbXSQLVAR& p, const TField* campo, const std::string& valor) {
     const rtl::FormatSettings& fs = rtl::formatSettings();
     if (campo && valor.find(fs.decimalSeparator) != std::string::npos) {
         switch (campo->DataType()) {
@@ -111,7 +111,7 @@ void atribuiValor(TFbXSQLVAR& p, const TField* campo, const std::string& valor, 
             break;
         }
     }
-    p.SetAsUtf8String(valor, conjunto);
+    p.SetAsUtf8String(valor);
 }
 
 int dialetoDe(const TFbTable& tabela) {
@@ -139,8 +139,7 @@ void TAcoes::Replicar(const std::string& campo, const std::string& valor) {
             q.SQL().Assign(FbTableReplicateSQL(dialetoDe(tabela), tabela.TableName(), campo,
                                                tabela.Filter(), tabela.Filtered()));
             // The value travels as a parameter, never inside the SQL text.
-            atribuiValor(q.ParamNamed("P0"), tabela.FindField(campo), texto,
-                         conexao.ConnectionCharSetId());
+            atribuiValor(q.ParamNamed("P0"), tabela.FindField(campo), texto);
         },
         "Informa\xe7\xe3o ou campo inv\xe1lido para replica\xe7\xe3o.\rErro: ");
 

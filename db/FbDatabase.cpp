@@ -585,7 +585,7 @@ void TFbDatabase::chooseCharSet() {
         dpb += static_cast<char>(isc_dpb_lc_ctype);
         dpb += static_cast<char>(value.size());
         dpb += value;
-        const std::string asked = attachDpb_;
+        const std::string first = attachDpb_;
         TFbStatus status = Capture(FbApi().isc_detach_database(StatusVector(), handle_.Ptr()));
         if (status) handle_.Forget();
         try {
@@ -593,7 +593,7 @@ void TFbDatabase::chooseCharSet() {
             connectionCharSet_ = rtl::cs::Utf8;
         } catch (const EFbError&) {
             // A server that refuses the set still takes the block as asked.
-            attach(asked);
+            attach(first);
         }
     }
     textCharSet_ = connectionCharSet_ != rtl::cs::None ? connectionCharSet_ : single;

@@ -424,8 +424,8 @@ void TFbXSQLVAR::writeText(std::string_view value) {
     var_->sqlsubtype = describedSubtype_;
 }
 
-void TFbXSQLVAR::SetAsUtf8String(std::string_view utf8, int fallback) {
-    int set = fallback;
+void TFbXSQLVAR::SetAsUtf8String(std::string_view utf8) {
+    int set = rtl::cs::None;
     switch (describedType_) {
     case SQL_TEXT:
     case SQL_VARYING:
@@ -444,8 +444,14 @@ void TFbXSQLVAR::SetAsUtf8String(std::string_view utf8, int fallback) {
     case SQL_BLOB:
         if (describedSubtype_ == isc_blob_text) set = var_->sqlscale;
         break;
-    default:
-        break;
+    default: {
+        // The program's own readers (booleans, dates) read Latin-1; what
+        // they cannot read goes on for the server to refuse as it refuses.
+        std::string bytes;
+        SetAsString(rtl::fromUtf8(utf8, rtl::cs::Iso8859_1, bytes) ? std::string_view(bytes)
+                                                                   : utf8);
+        return;
+    }
     }
     std::string bytes;
     if (!rtl::fromUtf8(utf8, set, bytes))

@@ -167,12 +167,14 @@ public:
     /// characters whatever the set of the column: a CHAR or VARCHAR of a
     /// named set receives it as UTF8 text, which the server transliterates
     /// (and refuses, with its own message, when a character has no place in
-    /// the column's set); a text without a set, a text blob, or any other
-    /// kind receives it encoded in the set the descriptor gives it
-    /// (`fallback` where it gives none), NONE meaning Latin-1. A character
-    /// that set lacks is refused here, in the server's words (EFbClientError).
-    /// Otherwise as SetAsString.
-    void SetAsUtf8String(std::string_view utf8, int fallback);
+    /// the column's set); a text without a set and a text blob receive it
+    /// encoded in the set the descriptor gives them (NONE meaning Latin-1),
+    /// a character that set lacks refused here in the server's words
+    /// (EFbFirebirdError, isc_transliteration_failed). Any other kind
+    /// (numbers, dates, booleans, read by the program or converted by the
+    /// server) receives it as Latin-1 when it fits, else as it is. Otherwise
+    /// as SetAsString.
+    void SetAsUtf8String(std::string_view utf8);
     /// A BOOLEAN entry receives the value, any other 1 or 0 as SQL_LONG.
     void SetAsBoolean(bool value);
     /// The integer writers give a BOOLEAN entry 0 or 1 as false or true
