@@ -1,16 +1,20 @@
 #pragma once
 // The application object and the pieces every window shares: the title that
-// captions the message boxes, the conversions between the Latin-1 bytes of
-// the layers below and Qt's strings, and the guard that turns an exception
+// captions the message boxes, the conversions between the bytes of the
+// layers below (the program's Latin-1 texts, database text in its character
+// set, names) and Qt's strings, and the guard that turns an exception
 // no handler caught into the application-wide error box.
 #include <QApplication>
 #include <QObject>
 #include <QString>
 
+#include "rtl/charset.h"
+
 #include <exception>
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 class TFPrincipal;
 
@@ -26,11 +30,51 @@ QString tituloAplicacao();
 QString versao();
 
 /// Latin-1 bytes for the layers below; characters outside Latin-1 become '?'.
+/// For the program's own texts; database text goes through deTexto/deNome.
 inline std::string latin1(const QString& s) {
     return s.toLatin1().toStdString();
 }
-inline QString deLatin1(const std::string& s) {
+inline QString deLatin1(std::string_view s) {
     return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+/// Database text `bytes`, held in the character set `conjunto` (a field's
+/// CharSetId), as the characters it holds. NONE, OCTETS and ISO8859_1 cost
+/// what deLatin1 costs.
+inline QString deTexto(std::string_view bytes, int conjunto) {
+    switch (conjunto) {
+    case rtl::cs::None:
+    case rtl::cs::Octets:
+    case rtl::cs::Iso8859_1:
+        return deLatin1(bytes);
+    case rtl::cs::Utf8:
+    case rtl::cs::UnicodeFss:
+        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    default: {
+        const std::string u = rtl::toUtf8(bytes, conjunto);
+        return QString::fromUtf8(u.data(), static_cast<qsizetype>(u.size()));
+    }
+    }
+}
+
+/// A table's or column's name as the server gives it (rtl::nameToUtf8).
+inline QString deNome(std::string_view nome) {
+    const std::string u = rtl::nameToUtf8(nome);
+    return QString::fromUtf8(u.data(), static_cast<qsizetype>(u.size()));
+}
+
+/// Database text (UTF-8) for a message box, whose texts are the program's
+/// Latin-1: Latin-1 when every character fits, else the UTF-8 itself, which
+/// the boxes show as the characters it holds.
+inline std::string paraCaixa(std::string_view utf8) {
+    std::string latin1;
+    if (rtl::fromUtf8(utf8, rtl::cs::Iso8859_1, latin1)) return latin1;
+    return std::string(utf8);
+}
+
+/// Text the user typed, as UTF-8 for the layers below.
+inline std::string utf8(const QString& s) {
+    return s.toUtf8().toStdString();
 }
 
 /// The message of an exception as the user sees it (Latin-1 bytes).

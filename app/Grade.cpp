@@ -47,7 +47,8 @@ int caracteresDe(const TField& f) {
     case ftString:
     case ftFixedChar:
     case ftWideString:
-        return std::clamp(f.Size(), 4, 40);
+        // Size is in bytes; a character of a multi-byte set takes several.
+        return std::clamp(f.Size() / FbCharSetBytesPerChar(f.CharSetId()), 4, 40);
     case ftSmallint:
         return 6;
     case ftInteger:
@@ -159,6 +160,9 @@ QVariant TGradeModelo::data(const QModelIndex& index, int role) const {
                 (numerico(f.DataType()) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
         if (role != Qt::DisplayRole) return {};
         TFbRowPeek linha(ds_, index.row());
+        // Strings are the database's text; every other kind shows the
+        // program's own (Latin-1) text: numbers, dates, "(MEMO)".
+        if (f.DataType() == ftString) return deTexto(f.DisplayText(), f.CharSetId());
         return deLatin1(f.DisplayText());
     } catch (...) {
         // Painting must never throw; a cell that cannot be read stays blank.
@@ -170,7 +174,7 @@ QVariant TGradeModelo::headerData(int section, Qt::Orientation o, int role) cons
     if (role != Qt::DisplayRole) return {};
     if (o == Qt::Vertical) return QString();
     if (section < 0 || section >= colunas_ || section >= ds_.FieldCount()) return {};
-    return deLatin1(ds_.Fields(section).FieldName());
+    return deNome(ds_.Fields(section).FieldName());
 }
 
 Qt::ItemFlags TGradeModelo::flags(const QModelIndex& index) const {
@@ -361,7 +365,7 @@ void TGrade::ajustaColunas() {
     for (int c = 0; c < ds.FieldCount() && c < modelo_->columnCount(); ++c) {
         const TField& f = ds.Fields(c);
         const int w = std::max(caracteresDe(f) * digito + 8,
-                               titulo.horizontalAdvance(deLatin1(f.FieldName())) + 12);
+                               titulo.horizontalAdvance(deNome(f.FieldName())) + 12);
         setColumnWidth(c, std::min(w, 260));
     }
 }

@@ -16,7 +16,7 @@ void ordenaNomes(std::vector<std::string>& nomes) {
     std::vector<std::pair<QString, std::string>> pares;
     pares.reserve(nomes.size());
     for (auto& n : nomes)
-        pares.emplace_back(deLatin1(n), std::move(n));
+        pares.emplace_back(deNome(n), std::move(n));
     std::stable_sort(pares.begin(), pares.end(), [&c](const auto& a, const auto& b) {
         return c.compare(a.first, b.first) < 0;
     });

@@ -6,8 +6,8 @@
 
 namespace app {
 
-/// Sorts Latin-1 `nomes` in place, ignoring case, with the collation of the
-/// default locale (QLocale()). Equal names keep their order.
+/// Sorts `nomes` (as the server gives them, shown through deNome) in place, ignoring case, with the
+/// collation of the default locale (QLocale()). Equal names keep their order.
 void ordenaNomes(std::vector<std::string>& nomes);
 
 } // namespace app

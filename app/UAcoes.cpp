@@ -1,5 +1,6 @@
 #include "app/UAcoes.h"
 
+#include "app/Aplicacao.h"
 #include "app/Espera.h"
 #include "app/Nomes.h"
 
@@ -7,6 +8,7 @@
 #include "db/FbSQL.h"
 #include "db/FbTable.h"
 #include "filter/ui/UFiltrar.h"
+#include "rtl/charset.h"
 #include "rtl/dialogs.h"
 #include "rtl/parse.h"
 #include "rtl/settings.h"
@@ -86,7 +88,8 @@ TFbDatabase& conexaoDe(TAcoes& a) {
 /// Sets the replication parameter from the typed text. The grid shows scaled
 /// and float numbers with the regional separators, and the server knows only
 /// the decimal point: a number typed the way the grid shows it is read here.
-/// Any other text goes as text, as it always went, for the server to convert.
+/// Any other text goes as the characters typed, for the server to convert
+/// (see TFbXSQLVAR::SetAsUtf8String).
 void atribuiValor(TFbXSQLVAR& p, const TField* campo, const std::string& valor) {
     const rtl::FormatSettings& fs = rtl::formatSettings();
     if (campo && valor.find(fs.decimalSeparator) != std::string::npos) {
@@ -108,7 +111,7 @@ void atribuiValor(TFbXSQLVAR& p, const TField* campo, const std::string& valor) 
             break;
         }
     }
-    p.SetAsString(valor);
+    p.SetAsUtf8String(valor);
 }
 
 int dialetoDe(const TFbTable& tabela) {
@@ -120,8 +123,12 @@ int dialetoDe(const TFbTable& tabela) {
 void TAcoes::Replicar(const std::string& campo, const std::string& valor) {
     if (!tabela.Active()) return;
     if (rtl::trim(campo).empty()) return;
-    if (!rtl::dialogs().question("Replica\xe7\xe3o", "Replicar a informa\xe7\xe3o \"" + valor +
-                                                         "\" para o campo \"" + campo + "\"?"))
+    // Text typed before the program knew of character sets came as Latin-1.
+    const std::string texto = rtl::nameToUtf8(valor);
+    if (!rtl::dialogs().question("Replica\xe7\xe3o",
+                                 "Replicar a informa\xe7\xe3o \"" + app::paraCaixa(texto) +
+                                     "\" para o campo \"" + app::paraCaixa(rtl::nameToUtf8(campo)) +
+                                     "\"?"))
         return;
 
     app::TEspera espera(conexaoDe(*this), janela);
@@ -132,7 +139,7 @@ void TAcoes::Replicar(const std::string& campo, const std::string& valor) {
             q.SQL().Assign(FbTableReplicateSQL(dialetoDe(tabela), tabela.TableName(), campo,
                                                tabela.Filter(), tabela.Filtered()));
             // The value travels as a parameter, never inside the SQL text.
-            atribuiValor(q.ParamNamed("P0"), tabela.FindField(campo), valor);
+            atribuiValor(q.ParamNamed("P0"), tabela.FindField(campo), texto);
         },
         "Informa\xe7\xe3o ou campo inv\xe1lido para replica\xe7\xe3o.\rErro: ");
 
@@ -148,7 +155,8 @@ void TAcoes::Replicar(const std::string& campo, const std::string& valor) {
 void TAcoes::Limpar() {
     if (!tabela.Active()) return;
     if (!rtl::dialogs().question("Limpeza",
-                                 "Confirma limpar a tabela \"" + tabela.TableName() + "\"?"))
+                                 "Confirma limpar a tabela \"" +
+                                     app::paraCaixa(rtl::nameToUtf8(tabela.TableName())) + "\"?"))
         return;
 
     app::TEspera espera(conexaoDe(*this), janela);
@@ -174,11 +182,12 @@ void TAcoes::Filtrar(std::vector<std::string>& campos) {
     if (campos.empty()) {
         rtl::dialogs().message(
             "N\xe3o existem campos v\xe1lidos para executar filtros na tabela \"" +
-            tabela.TableName() + "\".");
+            app::paraCaixa(rtl::nameToUtf8(tabela.TableName())) + "\".");
         return;
     }
     app::ordenaNomes(campos);
     FFiltrar.adicionaCampos(campos);
+    FFiltrar.conjuntoLiterais = conexao.TextCharSetId();
     FFiltrar.exec();
 
     bool reaberta = false;
@@ -212,6 +221,6 @@ void TAcoes::Filtrar(std::vector<std::string>& campos) {
         reaberta = true;
     }
 
-    if (mostraFiltro) mostraFiltro(tabela.Filter());
+    if (mostraFiltro) mostraFiltro(rtl::toUtf8(tabela.Filter(), conexao.TextCharSetId()));
     if (reaberta && reaplicaFormatos) reaplicaFormatos();
 }

@@ -3,7 +3,8 @@
 // into one column of the selected rows), "Limpar" (delete every row) and
 // "Filtrar" (compose a condition in FFiltrar and apply it). They work on the
 // main window's objects through references, and talk to the user only
-// through rtl::dialogs(). Texts are Latin-1 bytes.
+// through rtl::dialogs(). The program's texts are Latin-1 bytes; database
+// text shown in them goes as UTF-8.
 #include <functional>
 #include <string>
 #include <vector>
@@ -26,16 +27,17 @@ struct TAcoes {
     TFbSQL& sql;
     /// Owner of the filter window (centred over it); may be null.
     QWidget* janela = nullptr;
-    /// Sets the caption of lbFiltro (Latin-1). May be empty (no label).
+    /// Sets the caption of lbFiltro (UTF-8). May be empty (no label).
     std::function<void(const std::string&)> mostraFiltro;
     /// Called after each successful reopening of `tabela`, whose field objects
     /// are then new: gives them their display formats again. It must not
     /// change the column choice or the column lists. May be empty.
     std::function<void()> reaplicaFormatos;
 
-    /// "Replicar": `campo` is the text of cb1, `valor` the text of ed4 as
-    /// typed. Asks first; runs one UPDATE with the value as parameter P0 (with
-    /// the filter's condition when the filter is on), commits, or shows the
+    /// "Replicar": `campo` is the column cb1 names (its name as the server
+    /// gives it), `valor` the text of ed4 as typed, in UTF-8 (text that is not
+    /// well-formed UTF-8 is read as Latin-1). Asks first; runs one UPDATE with the value as
+    /// parameter P0 (with the filter's condition when the filter is on), commits, or shows the
     /// replication error and rolls back; then reopens the table unfiltered and
     /// empties lbFiltro. Does nothing when the table is closed or `campo` is
     /// blank. Throws only when rolling back or reopening fails (the caller's

@@ -214,7 +214,9 @@ TFPrincipal::TFPrincipal(QWidget* parent) : QWidget(parent) {
     dbGrid->setFont(fonte(9));
     dbGrid->horizontalHeader()->setFont(fonte(11, true));
     ds1_ = std::make_unique<app::TGradeModelo>(tabela);
-    acoes_->mostraFiltro = [this](const std::string& c) { lbFiltro->setText(app::deLatin1(c)); };
+    acoes_->mostraFiltro = [this](const std::string& c) {
+        lbFiltro->setText(QString::fromUtf8(c.data(), static_cast<qsizetype>(c.size())));
+    };
     dbGrid->setModelo(ds1_.get());
     lbFiltro = new QLabel(GroupBox2);
     lbFiltro->setObjectName(QStringLiteral("lbFiltro"));
@@ -386,7 +388,7 @@ void TFPrincipal::AbreTabela(const std::string& nome) {
         throw;
     }
     ConfiguraCampos();
-    setPainel(0, QStringLiteral("  TABELA: ") + app::deLatin1(tabela.TableName()));
+    setPainel(0, QStringLiteral("  TABELA: ") + app::deNome(tabela.TableName()));
 }
 
 void TFPrincipal::ConfiguraCampos() {
@@ -397,7 +399,9 @@ void TFPrincipal::ConfiguraCampos() {
         for (int i = 0; i < tabela.FieldCount(); ++i) {
             const TField& f = tabela.Fields(i);
             if (semLista(f.DataType())) continue;
-            cb1->addItem(app::deLatin1(f.FieldName()));
+            const std::string& nome = f.FieldName();
+            cb1->addItem(app::deNome(nome),
+                         QByteArray(nome.data(), static_cast<qsizetype>(nome.size())));
             campos.push_back(f.FieldName());
         }
     }
@@ -409,7 +413,10 @@ void TFPrincipal::SpeedButton1Click() {
 }
 
 void TFPrincipal::SpeedButton2Click() {
-    acoes_->Replicar(app::latin1(cb1->currentText()), app::latin1(ed4->text()));
+    // The column as the server named it; the value as the user typed it.
+    const QByteArray campo = cb1->currentData().toByteArray();
+    acoes_->Replicar(campo.isNull() ? app::latin1(cb1->currentText()) : campo.toStdString(),
+                     app::utf8(ed4->text()));
 }
 
 void TFPrincipal::SpeedButton3Click() {

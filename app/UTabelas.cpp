@@ -53,7 +53,9 @@ TFTabelas::TFTabelas(QWidget* parent) : QDialog(parent) {
 void TFTabelas::preenche(const std::vector<std::string>& nomes) {
     lbTabelas->clear();
     for (const auto& n : nomes) {
-        auto* item = new QListWidgetItem(app::deLatin1(n), lbTabelas);
+        auto* item = new QListWidgetItem(app::deNome(n), lbTabelas);
+        // The name goes back to the server as the bytes it came in.
+        item->setData(Qt::UserRole, QByteArray(n.data(), static_cast<qsizetype>(n.size())));
         item->setSizeHint(QSize(0, 14));
     }
     lbTabelas->clearSelection();
@@ -62,7 +64,7 @@ void TFTabelas::preenche(const std::vector<std::string>& nomes) {
 std::optional<std::string> TFTabelas::selecionada() const {
     const auto itens = lbTabelas->selectedItems();
     if (itens.isEmpty()) return std::nullopt;
-    return app::latin1(itens.first()->text());
+    return itens.first()->data(Qt::UserRole).toByteArray().toStdString();
 }
 
 void TFTabelas::showEvent(QShowEvent* e) {

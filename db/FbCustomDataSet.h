@@ -98,7 +98,11 @@ public:
     /// else 0.
     int Size() const { return kind_.Size; }
     /// The character set of a string or memo column as the server describes
-    /// it (TFbCharSetId: 0 NONE, 4 UTF8, ...); 0 for every other kind.
+    /// it (TFbCharSetId: 0 NONE, 4 UTF8, ...): the set of the bytes its
+    /// readers return. On a connection with a set (TFbDatabase::
+    /// ConnectionCharSetId) the server sends every column that has one in
+    /// the connection's set and says so; columns without one stay NONE. 0
+    /// for every other kind.
     int CharSetId() const { return charSet_; }
     /// 4, 9 or 18 for ftBCD, else 0.
     int Precision() const { return kind_.Precision; }

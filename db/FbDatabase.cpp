@@ -1,5 +1,9 @@
 #include "db/FbDatabase.h"
 
+#include "db/FbSQL.h"
+#include "rtl/charset.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -486,13 +490,8 @@ void TFbDatabase::DoConnect() {
         dpb_ = GenerateDPB(lines);
         dpbChanged_ = false;
     }
-    TFbStatus status = Capture(FbApi().isc_attach_database(
-        StatusVector(), static_cast<short>(databaseName_.size()), databaseName_.c_str(),
-        handle_.Ptr(), static_cast<short>(dpb_.size()), dpb_.data()));
-    if (status) {
-        handle_.Forget();
-        status.Raise();
-    }
+    attach(dpb_);
+    chooseCharSet();
     readDialect();
     if (dbSqlDialect_ < sqlDialect_) {
         sqlDialect_ = dbSqlDialect_;
@@ -501,6 +500,103 @@ void TFbDatabase::DoConnect() {
     if (AfterConnect) AfterConnect(*this);
     if (defaultTransaction_ && defaultTransaction_->AutoCommit() && !defaultTransaction_->Active())
         defaultTransaction_->StartTransaction();
+}
+
+void TFbDatabase::attach(const std::string& dpb) {
+    TFbStatus status = Capture(FbApi().isc_attach_database(
+        StatusVector(), static_cast<short>(databaseName_.size()), databaseName_.c_str(),
+        handle_.Ptr(), static_cast<short>(dpb.size()), dpb.data()));
+    if (status) {
+        handle_.Forget();
+        status.Raise();
+    }
+    attachDpb_ = dpb;
+}
+
+namespace {
+
+// The set named by an lc_ctype line of `lines`; -1 when none names one.
+int askedCharSet(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        const std::size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        std::string key = lower(trim(line.substr(0, eq)));
+        removePrefix(key, "isc_dpb_");
+        if (key == "lc_ctype") return std::max(rtl::charSetId(trim(line.substr(eq + 1))), 0);
+    }
+    return -1;
+}
+
+} // namespace
+
+void TFbDatabase::chooseCharSet() {
+    defaultCharSet_ = connectionCharSet_ = textCharSet_ = rtl::cs::None;
+    // The database's default set (second column 0) and the sets of the
+    // user tables' text columns (1), in one round trip.
+    int single = rtl::cs::None; // the one single-byte set met so far
+    bool mixed = false;         // a multi-byte set, or two single-byte ones
+    try {
+        TFbSQL q;
+        q.SetDatabase(this);
+        q.SetTransaction(internalTransaction_.get());
+        q.SetGoToFirstRecordOnExecute(false);
+        q.SQL().SetText(
+            "select coalesce(C.RDB$CHARACTER_SET_ID, 0), 0 from RDB$DATABASE D "
+            "left join RDB$CHARACTER_SETS C on C.RDB$CHARACTER_SET_NAME = "
+            "D.RDB$CHARACTER_SET_NAME "
+            "union "
+            "select coalesce(F.RDB$CHARACTER_SET_ID, 0), 1 from RDB$RELATION_FIELDS RF "
+            "join RDB$RELATIONS R on R.RDB$RELATION_NAME = RF.RDB$RELATION_NAME "
+            "join RDB$FIELDS F on F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE "
+            "where coalesce(R.RDB$SYSTEM_FLAG, 0) = 0 and (F.RDB$FIELD_TYPE in (14, 37) or "
+            "(F.RDB$FIELD_TYPE = 261 and F.RDB$FIELD_SUB_TYPE = 1))");
+        q.ExecQuery();
+        while (TFbXSQLDA* row = q.FetchNext()) {
+            const int id = (*row)[0].AsLong();
+            if ((*row)[1].AsLong() == 0) defaultCharSet_ = id;
+            // Text without a set, bytes, and ASCII read alike in any
+            // single-byte set.
+            if (id == rtl::cs::None || id == rtl::cs::Octets || id == rtl::cs::Ascii) continue;
+            if (!rtl::isSingleByte(id) || (single != rtl::cs::None && single != id))
+                mixed = true;
+            else
+                single = id;
+        }
+        q.Close();
+        q.SetTransaction(nullptr);
+        internalTransaction_->Commit();
+    } catch (...) {
+        // A server without this catalog (or a refused read) leaves the
+        // connection as it was asked for: text in each column's own set.
+        try {
+            if (internalTransaction_->Active()) internalTransaction_->Rollback();
+        } catch (...) {
+        }
+        mixed = false;
+    }
+    const int asked = askedCharSet(params_);
+    if (asked >= 0) {
+        connectionCharSet_ = asked;
+    } else if (mixed) {
+        // One text set for everything: the only way columns of different
+        // sets can all be shown, typed and compared right.
+        std::string dpb = attachDpb_;
+        const std::string value = "UTF8";
+        dpb += static_cast<char>(isc_dpb_lc_ctype);
+        dpb += static_cast<char>(value.size());
+        dpb += value;
+        const std::string first = attachDpb_;
+        TFbStatus status = Capture(FbApi().isc_detach_database(StatusVector(), handle_.Ptr()));
+        if (status) handle_.Forget();
+        try {
+            attach(dpb);
+            connectionCharSet_ = rtl::cs::Utf8;
+        } catch (const EFbError&) {
+            // A server that refuses the set still takes the block as asked.
+            attach(first);
+        }
+    }
+    textCharSet_ = connectionCharSet_ != rtl::cs::None ? connectionCharSet_ : single;
 }
 
 void TFbDatabase::readDialect() {

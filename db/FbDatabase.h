@@ -193,6 +193,24 @@ public:
     /// Client error 16 when attached.
     void CheckInactive() const;
 
+    /// Character sets of the attachment, known from the connect on (0, NONE,
+    /// before it). The database's default set (RDB$DATABASE).
+    int DefaultCharSetId() const { return defaultCharSet_; }
+    /// The set the attachment asked the server for (lc_ctype): the text of
+    /// every column that has a set arrives in it; NONE when it asked for
+    /// none, and then each column's text arrives in that column's own set.
+    /// Unless the lines name one, the program chooses at connect time: NONE
+    /// when the default set and every user table's text column share one
+    /// single-byte set (columns in NONE, OCTETS or ASCII fit any), else
+    /// UTF8, by adding the line "lc_ctype=UTF8" to the block.
+    int ConnectionCharSetId() const { return connectionCharSet_; }
+    /// The set in which the text of string literals inside SQL text must be
+    /// written: the connection's set when it has one, else the single-byte
+    /// set the database's text is in (NONE when all of it is NONE).
+    int TextCharSetId() const { return textCharSet_; }
+    /// The block sent at the last attach, the added line included.
+    const std::string& DPB() const { return attachDpb_; }
+
     int SQLDialect() const { return sqlDialect_; }
     /// Client error 87 below 1, or above DBSQLDialect while connected.
     void SetSQLDialect(int value);
@@ -284,11 +302,17 @@ private:
     void paramsChanging();
     void loginStep();
     void readDialect();
+    void attach(const std::string& dpb);
+    void chooseCharSet();
 
     std::string databaseName_;
     std::vector<std::string> params_;
     std::string dpb_;
+    std::string attachDpb_;
     bool dpbChanged_ = true;
+    int defaultCharSet_ = 0;
+    int connectionCharSet_ = 0;
+    int textCharSet_ = 0;
     TFbAttachmentHandle handle_;
     int sqlDialect_ = 3;
     int dbSqlDialect_ = 3;

@@ -1,5 +1,7 @@
 #include "db/FbSQL.h"
 
+#include "rtl/charset.h"
+
 #include "db/FbUtils.h"
 #include "rtl/errors.h"
 #include "rtl/format.h"
@@ -419,6 +421,45 @@ void TFbXSQLVAR::store(short type, short scale, const void* bytes, short len) {
 void TFbXSQLVAR::writeText(std::string_view value) {
     if (value.size() > static_cast<size_t>(std::numeric_limits<short>::max())) conversionError();
     store(SQL_TEXT, 0, value.data(), static_cast<short>(value.size()));
+    var_->sqlsubtype = describedSubtype_;
+}
+
+void TFbXSQLVAR::SetAsUtf8String(std::string_view utf8) {
+    int set = rtl::cs::None;
+    switch (describedType_) {
+    case SQL_TEXT:
+    case SQL_VARYING:
+        if (describedSubtype_ != rtl::cs::None && describedSubtype_ != rtl::cs::Octets &&
+            !isDbKeyName(SQLName()) && !utf8.empty()) {
+            // Input text says its own set in the subtype: the server converts
+            // from UTF8 to the column's set, or refuses in its own words.
+            for (TFbXSQLVAR* t : targets()) {
+                t->writeText(utf8);
+                t->var_->sqlsubtype = rtl::cs::Utf8;
+            }
+            return;
+        }
+        set = describedSubtype_;
+        break;
+    case SQL_BLOB:
+        if (describedSubtype_ == isc_blob_text) set = var_->sqlscale;
+        break;
+    default: {
+        // The program's own readers (booleans, dates) read Latin-1; what
+        // they cannot read goes on for the server to refuse as it refuses.
+        std::string bytes;
+        SetAsString(rtl::fromUtf8(utf8, rtl::cs::Iso8859_1, bytes) ? std::string_view(bytes)
+                                                                   : utf8);
+        return;
+    }
+    }
+    std::string bytes;
+    if (!rtl::fromUtf8(utf8, set, bytes))
+        throw EFbFirebirdError("Dynamic SQL Error\nSQL error code = -303\n"
+                               "arithmetic exception, numeric overflow, or string truncation\n"
+                               "Cannot transliterate character between character sets",
+                               isc_transliteration_failed, -303);
+    SetAsString(bytes);
 }
 
 void TFbXSQLVAR::writeTimestamp(rtl::TDateTime value) {
@@ -643,6 +684,7 @@ void TFbXSQLVAR::SetAsVariant(const TFbVariant& value) {
 
 void TFbXSQLVAR::allocate() {
     describedType_ = static_cast<short>(var_->sqltype & ~1);
+    describedSubtype_ = var_->sqlsubtype;
     // The readers take fixed-size values whole, whatever length the
     // descriptor claims, so the area is never smaller than the value.
     size_t size = textLength();

@@ -163,6 +163,18 @@ public:
     /// timestamp. BOOLEAN: the words of TryTextToBoolean; other text goes
     /// to the server, which refuses it.
     void SetAsString(std::string_view value);
+    /// Text the user typed (UTF-8), for the server to store as the same
+    /// characters whatever the set of the column: a CHAR or VARCHAR of a
+    /// named set receives it as UTF8 text, which the server transliterates
+    /// (and refuses, with its own message, when a character has no place in
+    /// the column's set); a text without a set and a text blob receive it
+    /// encoded in the set the descriptor gives them (NONE meaning Latin-1),
+    /// a character that set lacks refused here in the server's words
+    /// (EFbFirebirdError, isc_transliteration_failed). Any other kind
+    /// (numbers, dates, booleans, read by the program or converted by the
+    /// server) receives it as Latin-1 when it fits, else as it is. Otherwise
+    /// as SetAsString.
+    void SetAsUtf8String(std::string_view utf8);
     /// A BOOLEAN entry receives the value, any other 1 or 0 as SQL_LONG.
     void SetAsBoolean(bool value);
     /// The integer writers give a BOOLEAN entry 0 or 1 as false or true
@@ -213,7 +225,8 @@ private:
     XSQLVAR* var_ = nullptr;
     std::string name_;
     bool modified_ = false;
-    short describedType_ = 0; ///< type as described, nullable bit removed
+    short describedType_ = 0;    ///< type as described, nullable bit removed
+    short describedSubtype_ = 0; ///< the described subtype (a text's set)
     std::vector<char> data_;
     short indicator_ = 0;
 };

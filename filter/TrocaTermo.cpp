@@ -1,5 +1,8 @@
 #include "filter/TrocaTermo.h"
 
+#include "rtl/charset.h"
+
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <utility>
@@ -97,4 +100,55 @@ std::string TraduzSentenca(const std::string& sentenca) {
     for (const Termo& t : termos)
         resultado = TrocaTermo(std::move(resultado), t.termo, t.troca);
     return resultado;
+}
+
+bool CodificaCondicao(const std::string& utf8, int conjunto, const std::vector<NomeExibido>& nomes,
+                      std::string& saida) {
+    // Only names whose bytes are not their UTF-8 need putting back; the
+    // longest first, so a name that begins another does not cut it.
+    std::vector<const NomeExibido*> trocas;
+    for (const NomeExibido& n : nomes)
+        if (!n.first.empty() && n.first != n.second) trocas.push_back(&n);
+    std::stable_sort(trocas.begin(), trocas.end(), [](const NomeExibido* a, const NomeExibido* b) {
+        return a->first.size() > b->first.size();
+    });
+    saida.clear();
+    std::string literal, codificado;
+    for (std::size_t i = 0; i < utf8.size();) {
+        if (utf8[i] == '\'') {
+            // The literal runs to the quote that is not doubled (or to the end).
+            std::size_t fim = i + 1;
+            literal.clear();
+            while (fim < utf8.size()) {
+                if (utf8[fim] == '\'') {
+                    if (fim + 1 < utf8.size() && utf8[fim + 1] == '\'') {
+                        literal += "''";
+                        fim += 2;
+                        continue;
+                    }
+                    break;
+                }
+                literal += utf8[fim++];
+            }
+            if (!rtl::fromUtf8(literal, conjunto, codificado)) return false;
+            saida += '\'';
+            saida += codificado;
+            if (fim < utf8.size()) saida += '\'';
+            i = fim + 1;
+            continue;
+        }
+        const NomeExibido* achado = nullptr;
+        for (const NomeExibido* n : trocas)
+            if (utf8.compare(i, n->first.size(), n->first) == 0) {
+                achado = n;
+                break;
+            }
+        if (achado) {
+            saida += achado->second;
+            i += achado->first.size();
+        } else {
+            saida += utf8[i++];
+        }
+    }
+    return true;
 }

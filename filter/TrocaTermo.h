@@ -1,9 +1,12 @@
 #pragma once
 // Translation of the filter builder's Portuguese operator words into SQL.
-// Plain C++ on Latin-1 bytes, no toolkit, so that anything (the window, a
+// Plain C++ on the bytes of an ASCII-based text (UTF-8 from the window), no
+// toolkit, so that anything (the window, a
 // fuzzer) can call it.
 #include <array>
 #include <string>
+#include <utility>
+#include <vector>
 
 /// One row of the translation table: every occurrence of `termo` becomes `troca`.
 struct Termo {
@@ -36,3 +39,16 @@ std::string TrocaTermo(std::string texto, const std::string& termo, const std::s
 /// Passes `sentenca` through TrocaTermo once per row of `termos`, in order,
 /// each pass working on the output of the previous one.
 std::string TraduzSentenca(const std::string& sentenca);
+
+/// A name shown to the user (UTF-8) and the bytes the server gave for it.
+using NomeExibido = std::pair<std::string, std::string>;
+
+/// The translated condition `utf8` (text the user composed, in UTF-8) as SQL
+/// text for the server: the text of each single-quoted literal encoded in
+/// the character set `conjunto` (rtl::fromUtf8; '' stays a quote inside),
+/// and, outside literals, each shown name of `nomes` whose bytes differ from
+/// its UTF-8 put back as those bytes (the longest name first). The rest goes
+/// as it stands. False, leaving `saida` unspecified, when a literal holds a
+/// character the set lacks.
+bool CodificaCondicao(const std::string& utf8, int conjunto, const std::vector<NomeExibido>& nomes,
+                      std::string& saida);

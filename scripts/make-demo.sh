@@ -24,5 +24,8 @@ trap 'rm -f "$script" "$tmp"' EXIT
 
 echo "Creating demo database $final ..."
 isql-fb -q -b -i "$script"
+# A table of UTF8 text, written through a UTF8 connection so its characters
+# beyond Latin-1 reach it as they are.
+isql-fb -q -b -ch UTF8 -user SYSDBA -password plumtower "$tmp" -i scripts/make-demo-utf8.sql
 mv "$tmp" "$final"
 echo "Demo database ready: $final"

@@ -1,6 +1,8 @@
 #include "filter/ui/UFiltrar.h"
 
 #include "filter/TrocaTermo.h"
+#include "rtl/charset.h"
+#include "rtl/dialogs.h"
 
 #include <QEvent>
 #include <QGroupBox>
@@ -188,8 +190,12 @@ TFFiltrar::TFFiltrar(QWidget* owner) : QDialog(owner) {
 }
 
 void TFFiltrar::adicionaCampos(const std::vector<std::string>& nomes) {
-    for (const std::string& n : nomes)
-        lbCampos->addItem(QString::fromLatin1(n.data(), n.size()));
+    for (const std::string& n : nomes) {
+        std::string mostrado = rtl::nameToUtf8(n);
+        lbCampos->addItem(
+            QString::fromUtf8(mostrado.data(), static_cast<qsizetype>(mostrado.size())));
+        nomes_.emplace_back(std::move(mostrado), n);
+    }
 }
 
 int TFFiltrar::selecionado(const QListWidget* lista) {
@@ -282,9 +288,16 @@ void TFFiltrar::b1Click() {
         accept();
         return;
     }
-    std::string resultado;
+    std::string traduzido;
     for (int i = 0; i < lbSentenca->count(); ++i)
-        resultado += TraduzSentenca(lbSentenca->item(i)->text().toLatin1().toStdString());
+        traduzido += TraduzSentenca(lbSentenca->item(i)->text().toUtf8().toStdString());
+    std::string resultado;
+    if (!CodificaCondicao(traduzido, conjuntoLiterais, nomes_, resultado)) {
+        // A value the database's text cannot hold could never be found.
+        rtl::dialogs().message("Senten\xe7"
+                               "a incorreta.");
+        return;
+    }
     if (vazioAparado(resultado)) {
         aplicar = false;
     } else {

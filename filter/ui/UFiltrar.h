@@ -4,6 +4,7 @@
 // sentences and translated into SQL on "Ok" (see TrocaTermo.h).
 #include <QDialog>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QGroupBox;
@@ -23,9 +24,13 @@ public:
     // moment it is shown; at most one is true when it closes.
     bool aplicar = false; ///< "Ok" gave a non-blank condition: apply `condicao`
     bool remover = false; ///< "Ok" with no sentences: remove the filter
-    std::string condicao; ///< translated condition (Latin-1), valid when `aplicar`
+    std::string condicao; ///< translated condition (SQL text), valid when `aplicar`
+    /// The character set in which the text of the condition's literals goes
+    /// to the server (TFbDatabase::TextCharSetId); NONE writes Latin-1.
+    int conjuntoLiterais = 0;
 
-    /// Appends column names (Latin-1) to lbCampos, in the given order.
+    /// Appends column names (as the server gives them) to lbCampos, in the
+    /// given order; the condition holds them as those bytes again.
     void adicionaCampos(const std::vector<std::string>& nomes);
 
     // Controls, named as the user knows the window.
@@ -75,4 +80,5 @@ private:
     // True while the program itself changes lbSentenca's selection, which is
     // not a choice of the user.
     bool mudandoSelecao_ = false;
+    std::vector<std::pair<std::string, std::string>> nomes_; // shown (UTF-8), bytes
 };

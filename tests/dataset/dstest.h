@@ -28,18 +28,23 @@ struct Env {
         attach(dialect);
     }
     /// The same with the database's default character set `charSet` (dialect
-    /// 3); `ddl` runs through isql, whose connection has no character set.
+    /// 3); `ddl` runs through isql, whose connection has no character set,
+    /// and the dataset's connection asks for none either (lc_ctype=NONE), so
+    /// each column's text arrives in the column's own set.
     Env(const std::string& ddl, const std::string& charSet) {
         path = folder.file("t.fdb");
         TFbDatabase::CreateDatabase("CREATE DATABASE '" + path + "' USER 'SYSDBA' PASSWORD '" +
                                     fbtest::kPassword + "' DEFAULT CHARACTER SET " + charSet);
         if (!ddl.empty()) fbtest::isql(path, ddl);
-        attach(3);
+        attach(3, {"lc_ctype=NONE"});
     }
-    void attach(int dialect) {
+    void attach(int dialect, const std::vector<std::string>& more = {}) {
         db.SetDatabaseName(path);
         db.SetLoginPrompt(false);
-        db.SetParams({"user_name=SYSDBA", std::string("password=") + fbtest::kPassword});
+        std::vector<std::string> params{"user_name=SYSDBA",
+                                        std::string("password=") + fbtest::kPassword};
+        params.insert(params.end(), more.begin(), more.end());
+        db.SetParams(params);
         db.SetSQLDialect(dialect);
         tr.SetDefaultDatabase(&db);
         db.SetDefaultTransaction(&tr);

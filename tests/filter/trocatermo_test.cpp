@@ -173,4 +173,30 @@ TEST(TraduzSentenca, AgreesWithTheFirstAlgorithmOnRandomSentencesWithoutQuotes) 
     }
 }
 
+TEST(CodificaCondicao, LiteralsGoInTheTextSetAndNamesAsTheServerGaveThem) {
+    // "Pre\xe7o": a name written by a client without a set, in Latin-1.
+    const std::vector<NomeExibido> nomes = {{"NOME", "NOME"}, {"Pre\xc3\xa7o", "Pre\xe7o"}};
+    struct C {
+        const char* utf8;
+        int conjunto;
+        const char* sql; // null: refused
+    } casos[] = {
+        {"NOME = 'Jos\xc3\xa9'", 0, "NOME = 'Jos\xe9'"},
+        {"NOME = 'Jos\xc3\xa9'", 4, "NOME = 'Jos\xc3\xa9'"},
+        {"NOME = '\xe2\x82\xac\xe2\x80\x9c'", 53, "NOME = '\x80\x93'"},
+        {"NOME = 'O''Hara \xc3\xa9' OR Pre\xc3\xa7o > 1", 21,
+         "NOME = 'O''Hara \xe9' OR Pre\xe7o > 1"},
+        // Inside a literal a name is text; an open literal runs to the end.
+        {"NOME = 'Pre\xc3\xa7o", 4, "NOME = 'Pre\xc3\xa7o"},
+        {"NOME = '\xe4\xb8\xad'", 53, nullptr},
+        {"NOME = '\xe2\x82\xac'", 0, nullptr},
+    };
+    for (const C& c : casos) {
+        std::string sql;
+        const bool ok = CodificaCondicao(c.utf8, c.conjunto, nomes, sql);
+        EXPECT_EQ(ok, c.sql != nullptr) << c.utf8;
+        if (ok && c.sql) EXPECT_EQ(sql, c.sql) << c.utf8;
+    }
+}
+
 } // namespace

@@ -88,6 +88,17 @@ std::string isql(const std::string& path, const std::string& sql) {
     return runIsql("'" + path + "'", sql + "\nCOMMIT;\n");
 }
 
+void createDatabaseUtf8(const std::string& path, const std::string& charSet,
+                        const std::string& ddl) {
+    runIsql("-ch UTF8", "CREATE DATABASE '" + path + "' USER 'SYSDBA' PASSWORD '" + kPassword +
+                            "' PAGE_SIZE 8192 DEFAULT CHARACTER SET " + charSet + ";\n" + ddl +
+                            "\nCOMMIT;\n");
+}
+
+std::string isqlUtf8(const std::string& path, const std::string& sql) {
+    return runIsql("-ch UTF8 '" + path + "'", sql + "\nCOMMIT;\n");
+}
+
 bool serverRunning() {
     int s = ::socket(AF_INET, SOCK_STREAM, 0);
     if (s < 0) return false;

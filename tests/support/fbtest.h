@@ -35,6 +35,16 @@ void createDatabase(const std::string& path, const std::string& ddl = "", int di
 /// returns what isql printed. Throws std::runtime_error on failure.
 std::string isql(const std::string& path, const std::string& sql);
 
+/// Creates `path` with the default character set `charSet` and runs `ddl`
+/// (UTF-8 text) through a UTF8 connection (isql -ch UTF8), so every text
+/// reaches its column as the characters written.
+void createDatabaseUtf8(const std::string& path, const std::string& charSet,
+                        const std::string& ddl);
+
+/// isql on a UTF8 connection: what it prints is UTF-8 whatever the sets of
+/// the columns.
+std::string isqlUtf8(const std::string& path, const std::string& sql);
+
 /// True when something accepts connections on 127.0.0.1:3050.
 bool serverRunning();
 
