@@ -10,6 +10,7 @@ packages=(
   libxlsxwriter-dev libzip-dev
   libgtest-dev
   xvfb xauth fonts-liberation
+  fonts-wqy-microhei # the demo's Chinese supplier, shown rather than as boxes
   unzip
   dpkg-dev desktop-file-utils appstream lintian librsvg2-bin # the package and its checks
   locales

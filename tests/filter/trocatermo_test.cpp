@@ -195,7 +195,9 @@ TEST(CodificaCondicao, LiteralsGoInTheTextSetAndNamesAsTheServerGaveThem) {
         std::string sql;
         const bool ok = CodificaCondicao(c.utf8, c.conjunto, nomes, sql);
         EXPECT_EQ(ok, c.sql != nullptr) << c.utf8;
-        if (ok && c.sql) EXPECT_EQ(sql, c.sql) << c.utf8;
+        if (ok && c.sql) {
+            EXPECT_EQ(sql, c.sql) << c.utf8;
+        }
     }
 }
 
