@@ -21,12 +21,7 @@ void appendXmlText(std::string& out, std::string_view latin1) {
             break;
         default:
             if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') break;
-            if (c < 0x80) {
-                out += static_cast<char>(c);
-            } else {
-                out += static_cast<char>(0xC0 | (c >> 6));
-                out += static_cast<char>(0x80 | (c & 0x3F));
-            }
+            rtl::appendCodePoint(out, c);
         }
     }
 }
@@ -50,17 +45,7 @@ void appendXmlTextUtf8(std::string& out, std::string_view utf8) {
 }
 
 std::string toUtf8(std::string_view latin1) {
-    std::string out;
-    out.reserve(latin1.size() + latin1.size() / 8);
-    for (unsigned char c : latin1) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
+    return rtl::toUtf8(latin1, rtl::cs::Iso8859_1);
 }
 
 } // namespace automation::ooxml
