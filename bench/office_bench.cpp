@@ -4,8 +4,8 @@
 // process. Usage: bench_office_bench [rows...] (default 100000).
 #include "bench/export_kit.h"
 #include "export/ExpExcel.h"
-#include "export/Exporta.h"
 #include "export/ExpWord.h"
+#include "export/Exporta.h"
 #include "rtl/settings.h"
 
 #include <cstdlib>
