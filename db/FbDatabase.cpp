@@ -520,9 +520,11 @@ int askedCharSet(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
         const std::size_t eq = line.find('=');
         if (eq == std::string::npos) continue;
-        std::string key = lower(trim(line.substr(0, eq)));
+        // The key read as the block's builder reads it.
+        std::string key = lower(line.substr(0, eq));
         removePrefix(key, "isc_dpb_");
-        if (key == "lc_ctype") return std::max(rtl::charSetId(trim(line.substr(eq + 1))), 0);
+        if (tagOf(kDpbNames, std::size(kDpbNames), key) == isc_dpb_lc_ctype)
+            return std::max(rtl::charSetId(trim(line.substr(eq + 1))), 0);
     }
     return -1;
 }
@@ -580,12 +582,10 @@ void TFbDatabase::chooseCharSet() {
     } else if (mixed) {
         // One text set for everything: the only way columns of different
         // sets can all be shown, typed and compared right.
-        std::string dpb = attachDpb_;
-        const std::string value = "UTF8";
-        dpb += static_cast<char>(isc_dpb_lc_ctype);
-        dpb += static_cast<char>(value.size());
-        dpb += value;
         const std::string first = attachDpb_;
+        // The block as asked, then the one clump (the builder's, without its
+        // version byte).
+        const std::string dpb = first + GenerateDPB({"lc_ctype=UTF8"}).substr(1);
         TFbStatus status = Capture(FbApi().isc_detach_database(StatusVector(), handle_.Ptr()));
         if (status) handle_.Forget();
         try {
