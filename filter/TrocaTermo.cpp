@@ -114,8 +114,12 @@ bool CodificaCondicao(const std::string& utf8, int conjunto, const std::vector<N
     });
     saida.clear();
     std::string literal, codificado;
+    // Inside a double-quoted name an apostrophe opens no literal, as in
+    // TrocaTermo; names there are put back like bare ones.
+    bool nome = false;
     for (std::size_t i = 0; i < utf8.size();) {
-        if (utf8[i] == '\'') {
+        if (utf8[i] == '"') nome = !nome;
+        if (utf8[i] == '\'' && !nome) {
             // The literal runs to the quote that is not doubled (or to the end).
             std::size_t fim = i + 1;
             literal.clear();

@@ -190,6 +190,8 @@ TEST(CodificaCondicao, LiteralsGoInTheTextSetAndNamesAsTheServerGaveThem) {
         {"NOME = 'Pre\xc3\xa7o", 4, "NOME = 'Pre\xc3\xa7o"},
         {"NOME = '\xe4\xb8\xad'", 53, nullptr},
         {"NOME = '\xe2\x82\xac'", 0, nullptr},
+        // An apostrophe inside a quoted name opens no literal.
+        {"\"A'B\" = 'Jos\xc3\xa9'", 21, "\"A'B\" = 'Jos\xe9'"},
     };
     for (const C& c : casos) {
         std::string sql;
