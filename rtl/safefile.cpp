@@ -3,6 +3,7 @@
 #include "rtl/fileerror.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -28,12 +29,32 @@ std::string nameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The process's file creation mask, read without changing it: setting and
+// restoring it with umask() would leave every other thread creating files
+// under a mask of 0 for that moment. Linux tells it in /proc/self/status.
+mode_t creationMask() {
+    if (FILE* f = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, f))
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(f);
+        if (found) return static_cast<mode_t>(mask);
+    }
+    // Kernels before 4.7 do not say it; read it once, the first time.
+    static const mode_t once = [] {
+        const mode_t m = ::umask(0);
+        ::umask(m);
+        return m;
+    }();
+    return once;
+}
+
 mode_t newFileMode() {
     // mkstemp creates 0600; a file the user saves should get the same
     // permissions as one created the ordinary way.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
+    return 0666 & ~creationMask();
 }
 
 } // namespace
@@ -57,8 +78,11 @@ void SafeFile::fail(const char* what, int error) const {
 }
 
 void SafeFile::flush() {
-    const char* p = buffer_.data();
-    std::size_t left = buffer_.size();
+    writeAll(buffer_.data(), buffer_.size());
+    buffer_.clear();
+}
+
+void SafeFile::writeAll(const char* p, std::size_t left) {
     while (left > 0) {
         ssize_t n = ::write(fd_, p, left);
         if (n < 0) {
@@ -68,7 +92,6 @@ void SafeFile::flush() {
         p += n;
         left -= static_cast<std::size_t>(n);
     }
-    buffer_.clear();
 }
 
 void SafeFile::write(const char* data, std::size_t size) {
@@ -76,8 +99,8 @@ void SafeFile::write(const char* data, std::size_t size) {
     if (buffer_.size() + size > kBuffer) {
         flush();
         if (size > kBuffer) {
-            buffer_.assign(data, size);
-            flush();
+            // Straight to the file: no copy, and the buffer keeps its size.
+            writeAll(data, size);
             return;
         }
     }

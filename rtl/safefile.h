@@ -44,6 +44,7 @@ public:
 
 private:
     void flush();
+    void writeAll(const char* data, std::size_t size);
     [[noreturn]] void fail(const char* what, int error) const;
 
     std::string target_;
