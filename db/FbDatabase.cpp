@@ -587,7 +587,8 @@ void TFbDatabase::chooseCharSet() {
         // version byte).
         const std::string dpb = first + GenerateDPB({"lc_ctype=UTF8"}).substr(1);
         TFbStatus status = Capture(FbApi().isc_detach_database(StatusVector(), handle_.Ptr()));
-        if (status) handle_.Forget();
+        // One more try that ignores its result, then the handle is ours no more.
+        if (status) handle_.Reset();
         try {
             attach(dpb);
             connectionCharSet_ = rtl::cs::Utf8;

@@ -1,6 +1,8 @@
 #pragma once
 // Field kinds of the dataset framework and the descriptions the access layer
 // derives from the database's SQL types.
+#include "rtl/charset.h"
+
 #include <cstddef>
 #include <string_view>
 
@@ -57,28 +59,9 @@ inline const char* FieldTypeName(TFieldType t) {
 /// Firebird's character set ids that the access layer tells apart.
 enum TFbCharSetId { csNone = 0, csOctets = 1, csUnicodeFss = 3, csUtf8 = 4, csGb18030 = 69 };
 
-/// The most bytes one character takes in the character set `id` (as
-/// RDB$CHARACTER_SETS gives it): 3 for UNICODE_FSS, 4 for UTF8 and GB18030,
-/// 2 for SJIS_0208, EUCJ_0208, KSC_5601, BIG_5, GB_2312, GBK and CP943C, 1
-/// for the single-byte sets, NONE and OCTETS.
+/// The most bytes one character takes in the character set `id`.
 inline int FbCharSetBytesPerChar(int id) {
-    switch (id) {
-    case csUnicodeFss:
-        return 3;
-    case csUtf8:
-    case csGb18030:
-        return 4;
-    case 5:
-    case 6:
-    case 44:
-    case 56:
-    case 57:
-    case 67:
-    case 68:
-        return 2;
-    default:
-        return 1;
-    }
+    return rtl::maxBytesPerChar(id);
 }
 
 /// The characters in `bytes`, text in the character set `id`: bytes for a

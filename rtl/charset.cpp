@@ -14,63 +14,63 @@ struct Set {
     int id;
     const char* name;  // Firebird's
     const char* iconv; // glibc's; nullptr where a fast path of our own serves
-    bool single;
+    int bytes;         // the most one character takes (RDB$BYTES_PER_CHARACTER)
 };
 
 // RDB$CHARACTER_SETS of Firebird 3, with the name glibc's iconv knows each by.
 constexpr std::array<Set, 52> kSets{{
-    {0, "NONE", nullptr, true},
-    {1, "OCTETS", nullptr, true},
-    {2, "ASCII", nullptr, true},
-    {3, "UNICODE_FSS", nullptr, false},
-    {4, "UTF8", nullptr, false},
-    {5, "SJIS_0208", "SHIFT_JIS", false},
-    {6, "EUCJ_0208", "EUC-JP", false},
-    {9, "DOS737", "CP737", true},
-    {10, "DOS437", "CP437", true},
-    {11, "DOS850", "CP850", true},
-    {12, "DOS865", "CP865", true},
-    {13, "DOS860", "CP860", true},
-    {14, "DOS863", "CP863", true},
-    {15, "DOS775", "CP775", true},
-    {16, "DOS858", "CP858", true},
-    {17, "DOS862", "CP862", true},
-    {18, "DOS864", "CP864", true},
-    {19, "NEXT", "NEXTSTEP", true},
-    {21, "ISO8859_1", nullptr, true},
-    {22, "ISO8859_2", "ISO-8859-2", true},
-    {23, "ISO8859_3", "ISO-8859-3", true},
-    {34, "ISO8859_4", "ISO-8859-4", true},
-    {35, "ISO8859_5", "ISO-8859-5", true},
-    {36, "ISO8859_6", "ISO-8859-6", true},
-    {37, "ISO8859_7", "ISO-8859-7", true},
-    {38, "ISO8859_8", "ISO-8859-8", true},
-    {39, "ISO8859_9", "ISO-8859-9", true},
-    {40, "ISO8859_13", "ISO-8859-13", true},
-    {44, "KSC_5601", "EUC-KR", false},
-    {45, "DOS852", "CP852", true},
-    {46, "DOS857", "CP857", true},
-    {47, "DOS861", "CP861", true},
-    {48, "DOS866", "CP866", true},
-    {49, "DOS869", "CP869", true},
-    {50, "CYRL", "CP1251", true},
-    {51, "WIN1250", "CP1250", true},
-    {52, "WIN1251", "CP1251", true},
-    {53, "WIN1252", nullptr, true},
-    {54, "WIN1253", "CP1253", true},
-    {55, "WIN1254", "CP1254", true},
-    {56, "BIG_5", "BIG5", false},
-    {57, "GB_2312", "GB2312", false},
-    {58, "WIN1255", "CP1255", true},
-    {59, "WIN1256", "CP1256", true},
-    {60, "WIN1257", "CP1257", true},
-    {63, "KOI8R", "KOI8-R", true},
-    {64, "KOI8U", "KOI8-U", true},
-    {65, "WIN1258", "CP1258", true},
-    {66, "TIS620", "TIS-620", true},
-    {67, "GBK", "GBK", false},
-    {68, "CP943C", "CP932", false},
-    {69, "GB18030", "GB18030", false},
+    {0, "NONE", nullptr, 1},
+    {1, "OCTETS", nullptr, 1},
+    {2, "ASCII", nullptr, 1},
+    {3, "UNICODE_FSS", nullptr, 3},
+    {4, "UTF8", nullptr, 4},
+    {5, "SJIS_0208", "SHIFT_JIS", 2},
+    {6, "EUCJ_0208", "EUC-JP", 2},
+    {9, "DOS737", "CP737", 1},
+    {10, "DOS437", "CP437", 1},
+    {11, "DOS850", "CP850", 1},
+    {12, "DOS865", "CP865", 1},
+    {13, "DOS860", "CP860", 1},
+    {14, "DOS863", "CP863", 1},
+    {15, "DOS775", "CP775", 1},
+    {16, "DOS858", "CP858", 1},
+    {17, "DOS862", "CP862", 1},
+    {18, "DOS864", "CP864", 1},
+    {19, "NEXT", "NEXTSTEP", 1},
+    {21, "ISO8859_1", nullptr, 1},
+    {22, "ISO8859_2", "ISO-8859-2", 1},
+    {23, "ISO8859_3", "ISO-8859-3", 1},
+    {34, "ISO8859_4", "ISO-8859-4", 1},
+    {35, "ISO8859_5", "ISO-8859-5", 1},
+    {36, "ISO8859_6", "ISO-8859-6", 1},
+    {37, "ISO8859_7", "ISO-8859-7", 1},
+    {38, "ISO8859_8", "ISO-8859-8", 1},
+    {39, "ISO8859_9", "ISO-8859-9", 1},
+    {40, "ISO8859_13", "ISO-8859-13", 1},
+    {44, "KSC_5601", "EUC-KR", 2},
+    {45, "DOS852", "CP852", 1},
+    {46, "DOS857", "CP857", 1},
+    {47, "DOS861", "CP861", 1},
+    {48, "DOS866", "CP866", 1},
+    {49, "DOS869", "CP869", 1},
+    {50, "CYRL", "CP1251", 1},
+    {51, "WIN1250", "CP1250", 1},
+    {52, "WIN1251", "CP1251", 1},
+    {53, "WIN1252", nullptr, 1},
+    {54, "WIN1253", "CP1253", 1},
+    {55, "WIN1254", "CP1254", 1},
+    {56, "BIG_5", "BIG5", 2},
+    {57, "GB_2312", "GB2312", 2},
+    {58, "WIN1255", "CP1255", 1},
+    {59, "WIN1256", "CP1256", 1},
+    {60, "WIN1257", "CP1257", 1},
+    {63, "KOI8R", "KOI8-R", 1},
+    {64, "KOI8U", "KOI8-U", 1},
+    {65, "WIN1258", "CP1258", 1},
+    {66, "TIS620", "TIS-620", 1},
+    {67, "GBK", "GBK", 2},
+    {68, "CP943C", "CP932", 2},
+    {69, "GB18030", "GB18030", 4},
 }};
 
 const Set* find(int id) {
@@ -198,9 +198,13 @@ const char* charSetName(int id) {
     return s ? s->name : "";
 }
 
-bool isSingleByte(int id) {
+int maxBytesPerChar(int id) {
     const Set* s = find(id);
-    return !s || s->single;
+    return s ? s->bytes : 1;
+}
+
+bool isSingleByte(int id) {
+    return maxBytesPerChar(id) == 1;
 }
 
 char32_t nextCodePoint(std::string_view s, std::size_t& i) {

@@ -27,6 +27,10 @@ int charSetId(std::string_view name);
 /// Firebird's name of the set `id` ("WIN1252"); "" for an unknown id.
 const char* charSetName(int id);
 
+/// The most bytes one character of the set `id` takes, as
+/// RDB$CHARACTER_SETS gives it (1 for an unknown id).
+int maxBytesPerChar(int id);
+
 /// True when every character of the set `id` takes one byte (NONE and OCTETS
 /// included); false for UTF8, UNICODE_FSS and the East Asian sets.
 bool isSingleByte(int id);
