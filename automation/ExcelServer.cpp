@@ -2,10 +2,10 @@
 // the active sheet, and SaveAs writing an Office Open XML workbook through
 // libxlsxwriter. Only the members a sheet export uses exist; anything else
 // fails with the name in the message.
-#include "automation/Ooxml.h"
 #include "automation/ServerKit.h"
 #include "automation/Servers.h"
 
+#include "rtl/charset.h"
 #include "rtl/cnumeric.h"
 #include "rtl/safefile.h"
 #include "rtl/settings.h"
@@ -211,7 +211,7 @@ std::string currencyNumberFormat(const rtl::FormatSettings& fs) {
     std::string number = "#,##0";
     if (fs.currencyDecimals > 0) number += "." + std::string(fs.currencyDecimals, '0');
     std::string symbol;
-    for (char ch : ooxml::toUtf8(fs.currencyString))
+    for (char ch : rtl::toUtf8(fs.currencyString, rtl::cs::Iso8859_1))
         if (ch != '"') symbol += ch;
     static const char* const positive[] = {"$1", "1$", "$ 1", "1 $"};
     static const char* const negative[] = {"($1)", "-$1",  "$-1",   "$1-",  "(1$)", "-1$",
