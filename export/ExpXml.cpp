@@ -63,7 +63,9 @@ std::string nomeXmlUtf8(const std::string& rotulo) {
     bool primeiro = true;
     for (std::size_t i = 0; i < rotulo.size();) {
         const char32_t c = rtl::nextCodePoint(rotulo, i);
-        if (primeiro && !inicioDeNome(c)) r += '_';
+        // As nomeXml: a character that may continue a name but not start
+        // one gets a "_" before it; one that may do neither becomes "_".
+        if (primeiro && parteDeNome(c) && !inicioDeNome(c)) r += '_';
         primeiro = false;
         if (parteDeNome(c))
             rtl::appendCodePoint(r, c);

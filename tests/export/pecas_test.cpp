@@ -2,6 +2,8 @@
 // entities and valid XML names and values.
 #include "export/Exporta.h"
 
+#include "rtl/charset.h"
+
 #include <gtest/gtest.h>
 
 using namespace exporta;
@@ -55,8 +57,13 @@ TEST(NomeXml, LabelsThatAreNoValidNameAreMadeValid) {
         {"", "_"},
         {"\xd7\xf7", "__"},
     };
-    for (const auto& c : casos)
+    for (const auto& c : casos) {
         EXPECT_EQ(nomeXml(c.rotulo), c.nome) << "label [" << c.rotulo << "]";
+        // A UTF-8 file names the element alike.
+        EXPECT_EQ(nomeXmlUtf8(rtl::toUtf8(c.rotulo, rtl::cs::Iso8859_1)),
+                  rtl::toUtf8(c.nome, rtl::cs::Iso8859_1))
+            << "label [" << c.rotulo << "]";
+    }
 }
 
 TEST(ValorXml, MarkupCharactersBecomeBlanksAndForbiddenOnesVanish) {
