@@ -271,6 +271,12 @@ void appendCodePoint(std::string& out, char32_t c) {
     }
 }
 
+char32_t win1252CodePoint(unsigned char b) {
+    if (b < 0x80 || b >= 0xA0) return b;
+    const char16_t u = kWin1252High[b - 0x80];
+    return u ? u : kReplacement;
+}
+
 void appendUtf8(std::string& out, std::string_view bytes, int id) {
     switch (id) {
     case cs::None:
@@ -293,12 +299,8 @@ void appendUtf8(std::string& out, std::string_view bytes, int id) {
         for (unsigned char c : bytes) {
             if (c < 0x80)
                 out += static_cast<char>(c);
-            else if (c >= 0xA0)
-                appendCodePoint(out, c);
-            else if (const char16_t u = kWin1252High[c - 0x80])
-                appendCodePoint(out, u);
             else
-                appendCodePoint(out, kReplacement);
+                appendCodePoint(out, win1252CodePoint(c));
         }
         return;
     default:

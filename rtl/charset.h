@@ -70,12 +70,29 @@ char32_t nextCodePoint(std::string_view s, std::size_t& i);
 /// Appends the code point `c` as UTF-8.
 void appendCodePoint(std::string& out, char32_t c);
 
+/// The character of the WIN1252 byte `b`; U+FFFD for the five bytes the code
+/// page leaves undefined.
+char32_t win1252CodePoint(unsigned char b);
+
 } // namespace rtl
 
 template <class Missing>
 void rtl::appendLatin1(std::string& out, std::string_view bytes, int id, Missing&& missing) {
     if (id == cs::None || id == cs::Octets || id == cs::Iso8859_1) {
         out.append(bytes);
+        return;
+    }
+    if (id == cs::Win1252 || id == cs::Ascii) {
+        // Byte by byte, the usual Western case without a detour through
+        // UTF-8: only 0x80..0x9F of WIN1252 (and ASCII's upper half, which
+        // holds no character) fall outside Latin-1.
+        for (const char b : bytes) {
+            const auto c = static_cast<unsigned char>(b);
+            if (c < 0x80 || (c >= 0xA0 && id == cs::Win1252))
+                out += b;
+            else
+                missing(id == cs::Win1252 ? win1252CodePoint(c) : char32_t{0xFFFD}, out);
+        }
         return;
     }
     std::string converted;
