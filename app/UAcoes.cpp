@@ -195,6 +195,7 @@ void TAcoes::Filtrar(std::vector<std::string>& campos) {
         try {
             tabela.Close();
             tabela.SetFilter(FFiltrar.condicao);
+            filtroExibido_ = {FFiltrar.condicao, FFiltrar.condicaoExibida};
             tabela.SetFiltered(true);
             try {
                 tabela.Open();
@@ -221,6 +222,14 @@ void TAcoes::Filtrar(std::vector<std::string>& campos) {
         reaberta = true;
     }
 
-    if (mostraFiltro) mostraFiltro(rtl::toUtf8(tabela.Filter(), conexao.TextCharSetId()));
+    if (mostraFiltro) {
+        // The condition as the user composed it: its names are the server's
+        // bytes, which only the window knew how to show. A condition set
+        // some other way is shown from its literals' set.
+        const std::string& emVigor = tabela.Filter();
+        mostraFiltro(emVigor == filtroExibido_.first
+                         ? filtroExibido_.second
+                         : rtl::toUtf8(emVigor, conexao.TextCharSetId()));
+    }
     if (reaberta && reaplicaFormatos) reaplicaFormatos();
 }

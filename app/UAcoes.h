@@ -7,6 +7,7 @@
 // text shown in them goes as UTF-8.
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QWidget;
@@ -59,4 +60,9 @@ struct TAcoes {
     /// in force. Does nothing when not connected or no table is open. Throws
     /// when the table cannot be opened even without a condition.
     void Filtrar(std::vector<std::string>& campos);
+
+private:
+    /// The last condition the filter window applied: its SQL text and the
+    /// same as the user composed it (UTF-8).
+    std::pair<std::string, std::string> filtroExibido_;
 };

@@ -302,6 +302,7 @@ void TFFiltrar::b1Click() {
         aplicar = false;
     } else {
         condicao = resultado;
+        condicaoExibida = traduzido;
         aplicar = true;
     }
     accept();

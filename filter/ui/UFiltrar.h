@@ -25,6 +25,8 @@ public:
     bool aplicar = false; ///< "Ok" gave a non-blank condition: apply `condicao`
     bool remover = false; ///< "Ok" with no sentences: remove the filter
     std::string condicao; ///< translated condition (SQL text), valid when `aplicar`
+    /// The same condition as the user composed it (UTF-8), for showing.
+    std::string condicaoExibida;
     /// The character set in which the text of the condition's literals goes
     /// to the server (TFbDatabase::TextCharSetId); NONE writes Latin-1.
     int conjuntoLiterais = 0;

@@ -191,22 +191,27 @@ TEST(Conjuntos, AnAccentedLiteralInAFilterFindsItsRow) {
     for (const char* padrao : {"UTF8", "WIN1252", "NONE"}) {
         SCOPED_TRACE(padrao);
         const std::string nome = std::string(padrao) == "NONE" ? l1("José Ação") : "José Ação";
-        Banco b(padrao, "create table T (ID integer not null primary key, NOME varchar(20)); "
-                        "commit; insert into T values (1, '" +
-                            nome + "'); insert into T values (2, 'Jose Acao');");
+        Banco b(padrao,
+                "create table T (ID integer not null primary key, \"Descrição\" varchar(20)); "
+                "commit; insert into T values (1, '" +
+                    nome + "'); insert into T values (2, 'Jose Acao');");
         QTimer::singleShot(0, [] {
             auto* w = qobject_cast<TFFiltrar*>(QApplication::activeModalWidget());
             ASSERT_NE(w, nullptr);
-            w->edSentenca->setText(u("NOME = 'José Ação'"));
+            w->edSentenca->setText(u("\"Descrição\" = 'José Ação'"));
             w->SpeedButton4Click();
             w->b1Click();
         });
-        std::vector<std::string> campos{"ID", "NOME"};
+        std::string rotulo;
+        b.acoes.mostraFiltro = [&rotulo](const std::string& t) { rotulo = t; };
+        std::vector<std::string> campos{"ID", "Descrição"};
         b.acoes.Filtrar(campos);
         ASSERT_TRUE(b.tabela.Filtered());
         EXPECT_EQ(b.tabela.RecordCount(), 1);
         EXPECT_EQ(b.tabela.FieldByName("ID").AsInteger(), 1);
         EXPECT_TRUE(b.usuario.mensagens.empty());
+        // The label shows the name as the user saw it, whatever the set.
+        EXPECT_EQ(rotulo, "\"Descrição\" = 'José Ação'");
     }
 }
 
