@@ -20,25 +20,9 @@ char caractereDe(const std::string& edit) {
 
 namespace {
 
-void qualificaEm(std::string& linha, const std::string& valor, char qualificador) {
-    linha += qualificador;
-    // Whole runs between qualifiers at a time: most values hold none.
-    for (std::size_t de = 0;;) {
-        const std::size_t ate = valor.find(qualificador, de);
-        if (ate == std::string::npos) {
-            linha.append(valor, de, std::string::npos);
-            break;
-        }
-        linha.append(valor, de, ate + 1 - de);
-        linha += qualificador;
-        de = ate + 1;
-    }
-    linha += qualificador;
-}
-
-// The same with a qualifier of more than one byte (a UTF-8 file's).
 void qualificaEm(std::string& linha, std::string_view valor, std::string_view qualificador) {
     linha += qualificador;
+    // Whole runs between qualifiers at a time: most values hold none.
     for (std::size_t de = 0;;) {
         const std::size_t ate = valor.find(qualificador, de);
         if (ate == std::string_view::npos) {
@@ -50,39 +34,6 @@ void qualificaEm(std::string& linha, std::string_view valor, std::string_view qu
         de = ate + qualificador.size();
     }
     linha += qualificador;
-}
-
-// A file in UTF-8 (ExpCodificacao.h): every value converted from its
-// column's set, and the separator and the qualifier, Latin-1 characters of
-// the edits, too.
-void linhasUtf8(rtl::SafeFile& saida, Fonte& fonte, const Progresso& progresso, std::int64_t total,
-                char separador, char qualificador) {
-    const int colunas = fonte.colunas();
-    std::vector<int> sets;
-    for (int k = 0; k < colunas; ++k)
-        sets.push_back(fonte.charSet(k));
-    const std::string sep = rtl::toUtf8(std::string_view(&separador, 1), rtl::cs::None);
-    const std::string qual = rtl::toUtf8(std::string_view(&qualificador, 1), rtl::cs::None);
-    std::string linha, v, u;
-    std::int64_t escritas = 0;
-    while (!fonte.fim()) {
-        linha.clear();
-        for (int k = 0; k < colunas; ++k) {
-            if (k > 0 && separador != ' ') linha += sep;
-            v.clear();
-            fonte.acrescentaTexto(k, v);
-            u.clear();
-            rtl::appendUtf8(u, v, sets[static_cast<std::size_t>(k)]);
-            if (qualificador == ' ')
-                linha += u;
-            else
-                qualificaEm(linha, u, qual);
-        }
-        saida.line(linha);
-        ++escritas;
-        if (progresso) progresso(escritas, total);
-        fonte.proximo();
-    }
 }
 
 } // namespace
@@ -106,7 +57,7 @@ std::string comExtensao(const std::string& arquivo, std::string_view extensao,
 std::string Qualifica(const std::string& valor, char qualificador) {
     std::string r;
     r.reserve(valor.size() + 2);
-    qualificaEm(r, valor, qualificador);
+    qualificaEm(r, valor, std::string_view(&qualificador, 1));
     return r;
 }
 
@@ -119,26 +70,46 @@ bool ExpText(const std::string& arquivo, Fonte& fonte, const std::string& edSepC
     fonte.primeiro();
 
     rtl::SafeFile saida(arquivo);
-    if (Codificacao::de(fonte, true).utf8) {
-        linhasUtf8(saida, fonte, progresso, total, separador, qualificador);
-        saida.commit();
-        return true;
-    }
-    // Latin-1 (ExpCodificacao.h): the bytes as they come, WIN1252 included.
+    // Latin-1 files take the bytes as they come, WIN1252 included; a UTF-8
+    // file converts every value from its column's set, and the separator and
+    // the qualifier, Latin-1 characters of the edits, too (ExpCodificacao.h).
+    const Codificacao cod = Codificacao::de(fonte, true);
+    auto noArquivo = [&cod](char c) {
+        return cod.utf8 ? rtl::toUtf8(std::string_view(&c, 1), rtl::cs::None) : std::string(1, c);
+    };
+    const std::string sep = noArquivo(separador);
+    const std::string qual = noArquivo(qualificador);
     const int colunas = fonte.colunas();
-    std::string linha, v;
+    std::vector<int> sets;
+    for (int k = 0; k < colunas; ++k)
+        sets.push_back(fonte.charSet(k));
+    std::string linha, v, u;
     std::int64_t escritas = 0;
     while (!fonte.fim()) {
         linha.clear();
         for (int k = 0; k < colunas; ++k) {
-            if (k > 0 && separador != ' ') linha += separador;
+            if (k > 0 && separador != ' ') linha += sep;
+            const Conversao conversao = cod.colunas[static_cast<std::size_t>(k)];
+            const int conjunto = sets[static_cast<std::size_t>(k)];
             if (qualificador == ' ') {
-                fonte.acrescentaTexto(k, linha);
-            } else {
-                v.clear();
-                fonte.acrescentaTexto(k, v);
-                qualificaEm(linha, v, qualificador);
+                if (conversao == Conversao::Copia)
+                    fonte.acrescentaTexto(k, linha);
+                else {
+                    v.clear();
+                    fonte.acrescentaTexto(k, v);
+                    Codificacao::acrescenta(linha, v, conjunto, conversao);
+                }
+                continue;
             }
+            v.clear();
+            fonte.acrescentaTexto(k, v);
+            std::string_view valor = v;
+            if (conversao != Conversao::Copia) {
+                u.clear();
+                Codificacao::acrescenta(u, v, conjunto, conversao);
+                valor = u;
+            }
+            qualificaEm(linha, valor, qual);
         }
         saida.line(linha);
         ++escritas;
