@@ -303,7 +303,8 @@ lxw_error closeWorkbook(lxw_workbook* wb, std::int64_t rows, int& systemError) {
     // Reported once as it starts, however short, then while it lasts.
     bool stop = false;
     do {
-        if (!kit::keepGoing(rows, -1)) stop = true;
+        // Asked once to stop, it asks no more while the packing ends.
+        if (!stop && !kit::keepGoing(rows, -1)) stop = true;
     } while (done.wait_for(std::chrono::milliseconds(25)) != std::future_status::ready);
     lxw_error e = done.get();
     if (stop) throw ECancelled();

@@ -28,10 +28,9 @@ std::optional<automation::Variant> variante(const Valor& v) {
 
 automation::Variant textoUtf8(const std::string& utf8) {
     std::string latin1;
-    bool cabe = true;
-    rtl::appendLatin1(latin1, utf8, rtl::cs::Utf8,
-                      [&cabe](char32_t, std::string&) { cabe = false; });
-    return cabe ? automation::Variant(std::move(latin1)) : automation::Variant::utf8(utf8);
+    if (rtl::fromUtf8(utf8, rtl::cs::Iso8859_1, latin1))
+        return automation::Variant(std::move(latin1));
+    return automation::Variant::utf8(utf8);
 }
 
 std::optional<automation::Variant> celula(Fonte& fonte, int coluna) {
