@@ -1,6 +1,6 @@
 #include "db/FbIntf.h"
 
-#include "db/Fb.h"
+#include "db/FbError.h"
 
 #include <dlfcn.h>
 
