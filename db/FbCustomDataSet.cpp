@@ -1,6 +1,6 @@
 #include "db/FbCustomDataSet.h"
 
-#include "db/FbDataSetCatalog.h"
+#include "db/FbCatalog.h"
 #include "db/FbDatabase.h"
 #include "db/FbSQL.h"
 #include "db/FbUtils.h"
@@ -757,7 +757,7 @@ void TFbCustomDataSet::Open() {
         select_->SetTransaction(link_->Transaction());
 
     BeforePrepare();
-    if (!prepared_) prepare();
+    PrepareSelect();
 
     try {
         makeFields();
@@ -807,13 +807,17 @@ void TFbCustomDataSet::releaseOpenState() {
     cursorAtEnd_ = true;
 }
 
-void TFbCustomDataSet::prepare() {
+void TFbCustomDataSet::PrepareIfNeeded() {
+    if (prepared_) return;
     TFbBusyScope busy;
     select_->SetParamCheck(paramCheck_);
     select_->Prepare();
-    PrepareCompanions();
     prepared_ = true;
     buildFieldDefs();
+}
+
+void TFbCustomDataSet::RedefineFields() {
+    if (prepared_) buildFieldDefs();
 }
 
 void TFbCustomDataSet::buildFieldDefs() {
@@ -855,27 +859,14 @@ void TFbCustomDataSet::MarkComputedFields(std::vector<FieldDef>& defs) {
         if (!d.relation.empty() &&
             std::find(relations.begin(), relations.end(), d.relation) == relations.end())
             relations.push_back(d.relation);
-    if (relations.empty() || !link_->Database()) return;
-    TFbInternalTransactionScope scope(*link_->Database());
-    auto st = scope.Statement("Select F.RDB$COMPUTED_BLR, F.RDB$DEFAULT_VALUE, R.RDB$FIELD_NAME "
-                              "from RDB$RELATION_FIELDS R, RDB$FIELDS F "
-                              "where R.RDB$RELATION_NAME = :RELATION and "
-                              "R.RDB$FIELD_SOURCE = F.RDB$FIELD_NAME and "
-                              "((not F.RDB$COMPUTED_BLR is NULL) or "
-                              "     (not F.RDB$DEFAULT_VALUE is NULL)) ");
+    if (relations.empty() || !link_->Database() || !link_->Transaction()) return;
     for (const std::string& rel : relations) {
-        st->ParamNamed("RELATION").SetAsString(rel);
-        st->ExecQuery();
-        while (TFbXSQLDA* row = st->FetchNext()) {
-            if ((*row)[0].IsNull()) continue; // a default value only
-            const std::string name = FbTrimRight((*row)[2].AsString());
-            for (FieldDef& d : defs)
-                if (d.relation == rel && d.sqlName == name) d.computed = true;
-        }
-        st->Close();
+        const auto facts = link_->Database()->TableFacts(rel, *link_->Transaction());
+        for (FieldDef& d : defs)
+            if (d.relation == rel)
+                for (const TFbColumnFacts& c : facts->Columns)
+                    if (c.Computed && FbSameColumnName(c.Name, d.sqlName)) d.computed = true;
     }
-    st.reset();
-    scope.Commit();
 }
 
 int TFbCustomDataSet::Dialect() const {
@@ -1260,7 +1251,7 @@ std::string TFbCustomDataSet::CurrentRowKey() const {
     return RowKey(current_);
 }
 
-void TFbCustomDataSet::Close() {
+void TFbCustomDataSet::Close(bool keepTransaction) {
     if (!active_) return;
     for (TFbDataSetObserver* o : std::vector<TFbDataSetObserver*>(observers_))
         o->DataSetClosing(*this);
@@ -1270,7 +1261,7 @@ void TFbCustomDataSet::Close() {
     // A transaction this dataset started ends with it, unless another open
     // dataset still reads through it.
     std::exception_ptr error;
-    if (startedTransaction_ && tr && openDataSets().count(tr) == 0) {
+    if (!keepTransaction && startedTransaction_ && tr && openDataSets().count(tr) == 0) {
         startedTransaction_ = false;
         try {
             Unprepare();

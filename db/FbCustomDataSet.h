@@ -255,7 +255,7 @@ public:
     /// Closes the cursor, frees the cache and the fields. Ends the
     /// transaction with its DefaultAction when this dataset started it and
     /// no other open dataset uses it. Does nothing when closed.
-    void Close();
+    void Close() { Close(false); }
     bool Active() const { return active_; }
     void SetActive(bool value) { value ? Open() : Close(); }
 
@@ -342,18 +342,29 @@ protected:
     /// active, before preparing: set the SELECT's text (regenerating it
     /// when needed). The default does nothing.
     virtual void BeforePrepare() {}
-    /// Called right after the SELECT is prepared (TFbTable prepares its
-    /// modification statements there). The default does nothing.
-    virtual void PrepareCompanions() {}
+    /// Called by Open after BeforePrepare: prepares the SELECT when it is
+    /// not prepared (PrepareIfNeeded). TFbTable checks its catalog facts
+    /// against the prepared statement there.
+    virtual void PrepareSelect() { PrepareIfNeeded(); }
     /// Called when the transaction ends or the connection detaches:
     /// release every other statement. The default does nothing.
     virtual void ReleaseCompanions() {}
     /// Called after Close freed the rows and fields (TFbTable marks its
     /// definitions out of date there). The default does nothing.
     virtual void AfterCloseCleanup() {}
-    /// Marks computed columns of the definitions (one catalog query per
-    /// relation on the internal transaction).
+    /// Marks computed columns of the definitions, from the connection's
+    /// catalog facts of each relation met (TFbDatabase::TableFacts).
     virtual void MarkComputedFields(std::vector<FieldDef>& defs);
+
+    /// Prepares the SELECT and defines the fields from it, when not prepared.
+    void PrepareIfNeeded();
+    /// Defines the fields again from the prepared SELECT (after the catalog
+    /// facts behind them changed).
+    void RedefineFields();
+    /// Close, optionally leaving a transaction this dataset started running
+    /// (and the SELECT prepared): for a reopening that reads the same state
+    /// of the database. The transaction ends at a later close as usual.
+    void Close(bool keepTransaction);
 
     /// The SELECT statement (owned by the dataset).
     TFbSQL& SelectSQL() const;
@@ -379,7 +390,6 @@ private:
 
     void OnTransactionEnding();
     void OnDatabaseDisconnecting();
-    void prepare();
     void buildFieldDefs();
     void makeFields();
     void buildLayout();

@@ -139,6 +139,7 @@ void bindAll() {
     }
     bindOptional(api.fb_interpret, "fb_interpret");
     bindOptional(api.fb_cancel_operation, "fb_cancel_operation");
+    bindOptional(api.isc_dsql_exec_immed2, "isc_dsql_exec_immed2");
 }
 
 } // namespace

@@ -1,28 +1,51 @@
 #include "db/FbTable.h"
 
-#include "db/FbDataSetCatalog.h"
+#include "db/FbCatalogSQL.h"
 #include "db/FbDatabase.h"
 #include "db/FbSQL.h"
-#include "db/FbUtils.h"
-#include "rtl/strutil.h"
 
 #include <array>
 
 namespace {
 
-std::string joinFields(const std::vector<std::string>& fields) {
-    std::string r;
-    for (const std::string& f : fields) {
-        if (!r.empty()) r += ";";
-        r += f;
+/// The SQL type a described column has for the catalog's RDB$FIELD_TYPE,
+/// for the kinds that arrive as they are stored; 0 for the others (arrays,
+/// and the kinds a server may send bound to another type).
+int describedTypeOf(int fieldType) {
+    switch (fieldType) {
+    case 7:
+        return SQL_SHORT;
+    case 8:
+        return SQL_LONG;
+    case 10:
+        return SQL_FLOAT;
+    case 12:
+        return SQL_TYPE_DATE;
+    case 13:
+        return SQL_TYPE_TIME;
+    case 14:
+        return SQL_TEXT;
+    case 16:
+        return SQL_INT64;
+    case 23:
+        return SQL_BOOLEAN;
+    case 27:
+        return SQL_DOUBLE;
+    case 35:
+        return SQL_TIMESTAMP;
+    case 37:
+        return SQL_VARYING;
+    case 261:
+        return SQL_BLOB;
+    default:
+        return 0;
     }
-    return r;
 }
 
 } // namespace
 
 struct TFbTable::Companions {
-    // Refresh, delete, insert and modify: generated and prepared, never run.
+    // Refresh, delete, insert and modify: generated, prepared only when used.
     std::array<TFbSQL, 4> statements;
 };
 
@@ -61,6 +84,7 @@ void TFbTable::SetTableName(const std::string& name) {
     indexDescending_ = false;
     primaryKey_.clear();
     indexDefs_.clear();
+    facts_.reset();
     // Updatability belongs to the table that was read, not to the next one.
     readOnly_ = false;
 }
@@ -123,7 +147,7 @@ void TFbTable::ReopenKeepingRow(int searchLimit) {
     regenerate_ = true;
     DisableControls();
     try {
-        Close();
+        Close(true);
         Open();
         if (!key.empty()) {
             // Walk from the first row until the row with the same key is
@@ -150,24 +174,78 @@ void TFbTable::CheckOpenable() {
 }
 
 void TFbTable::BeforePrepare() {
+    factsFresh_ = false;
     if (!regenerate_) return;
-    Unprepare();
-    generateSelect();
-    if (!readOnly_) generateModifications();
+    useFacts(false);
     regenerate_ = false;
 }
 
-void TFbTable::PrepareCompanions() {
-    for (TFbSQL& st : companions_->statements) {
-        if (st.SQL().Count() == 0) continue;
-        st.SetDatabase(Database());
-        st.SetTransaction(Transaction());
-        try {
-            st.Prepare();
-        } catch (const EFbFirebirdPermissionError&) {
-            // No right to change the table: it is shown all the same.
-        }
+void TFbTable::useFacts(bool fresh) {
+    Binding().EnsureActive();
+    facts_ =
+        Database()->TableFacts(FbCatalogRelationName(dialect(), tableName_), *Transaction(), fresh);
+    factsFresh_ = fresh;
+    primaryKey_ = facts_->PrimaryKey;
+    indexDefs_ = facts_->Indexes;
+    // A table that the catalog does not know is left to the SELECT, whose
+    // prepare says so in the server's words.
+    if (facts_->Found && !facts_->Updatable) readOnly_ = true;
+    const std::string before = SelectSQL().SQL().Text();
+    generateSelect();
+    if (!readOnly_) generateModifications();
+    // An unchanged SELECT stays prepared: a reopening that keeps the
+    // transaction then only executes it again.
+    if (SelectSQL().SQL().Text() != before) Unprepare();
+}
+
+void TFbTable::PrepareSelect() {
+    try {
+        PrepareIfNeeded();
+    } catch (const EFbFirebirdError& e) {
+        // Facts kept from an earlier open may name a key column another user
+        // has dropped since: read them again and make the SELECT anew once.
+        if (factsFresh_ || e.ConnectionLost() || e.IBErrorCode() == isc_cancelled) throw;
+        Database()->ForgetTableFacts(facts_ ? facts_->Relation : std::string());
+        useFacts(true);
+        PrepareIfNeeded();
+        return;
     }
+    if (factsFresh_ || descriptionMatches()) return;
+    // Another user altered the table since its facts were read.
+    Database()->ForgetTableFacts(facts_->Relation);
+    useFacts(true);
+    if (Prepared())
+        RedefineFields();
+    else
+        PrepareIfNeeded();
+}
+
+bool TFbTable::descriptionMatches() {
+    if (!facts_ || !facts_->Found) return true;
+    TFbXSQLDA& cols = SelectSQL().CurrentRow();
+    std::size_t k = 0;
+    for (int i = 0; i < cols.Count(); ++i) {
+        TFbXSQLVAR& v = cols[i];
+        if (v.Name() == "FB_INTERNAL_DBKEY") continue;
+        if (k >= facts_->Columns.size()) return false;
+        const TFbColumnFacts& c = facts_->Columns[k++];
+        if (!FbSameColumnName(c.Name, v.SQLName())) return false;
+        // Dialect 1 reads some kinds as others (numbers as doubles): there
+        // the names alone tell.
+        const int type = dialect() == 1 ? 0 : describedTypeOf(c.FieldType);
+        if (type != 0 && type != v.SQLType()) return false;
+        if ((type == SQL_SHORT || type == SQL_LONG || type == SQL_INT64) && v.SQLType() == type &&
+            c.Scale != v.SQLScale())
+            return false;
+    }
+    return k == facts_->Columns.size();
+}
+
+TFbSQL& TFbTable::Statement(TFbTableStatement which) {
+    TFbSQL& st = companions_->statements[static_cast<std::size_t>(which)];
+    st.SetDatabase(Database());
+    st.SetTransaction(Transaction());
+    return st;
 }
 
 void TFbTable::ReleaseCompanions() {
@@ -181,100 +259,13 @@ void TFbTable::ReleaseCompanions() {
 }
 
 void TFbTable::AfterCloseCleanup() {
-    // Every open generates the SELECT and reads the catalog again.
+    // Every open generates its texts again, from the facts the connection
+    // keeps.
     regenerate_ = true;
 }
 
-void TFbTable::readCatalogFields(TFbInternalTransactionScope& scope) {
-    catalogFields_.clear();
-    const std::string rel = FbCatalogRelationName(dialect(), tableName_);
-    auto st = scope.Statement(
-        "Select R.RDB$FIELD_NAME, R.RDB$FIELD_POSITION, F.RDB$COMPUTED_BLR, "
-        "F.RDB$DEFAULT_VALUE, F.RDB$NULL_FLAG, F.RDB$FIELD_LENGTH, F.RDB$FIELD_SCALE, "
-        "F.RDB$FIELD_TYPE, F.RDB$FIELD_SUB_TYPE, F.RDB$EXTERNAL_LENGTH, "
-        "F.RDB$EXTERNAL_SCALE, F.RDB$EXTERNAL_TYPE "
-        "from RDB$RELATION_FIELDS R, RDB$FIELDS F where R.RDB$RELATION_NAME = '" +
-        FbQuoteLiteral(rel) +
-        "' "
-        "and R.RDB$FIELD_SOURCE = F.RDB$FIELD_NAME "
-        "order by R.RDB$FIELD_POSITION");
-    st->ExecQuery();
-    while (TFbXSQLDA* row = st->FetchNext()) {
-        CatalogField f;
-        f.name = FbTrimRight((*row)[0].AsString());
-        f.kind = FieldKindOfCatalogType((*row)[7].AsLong(), (*row)[6].AsLong(), (*row)[8].AsLong(),
-                                        (*row)[5].AsLong());
-        f.computed = !(*row)[2].IsNull();
-        f.required = (*row)[3].IsNull() && (*row)[4].AsLong() == 1;
-        catalogFields_.push_back(std::move(f));
-    }
-    st->Close();
-}
-
-void TFbTable::readIndexDefs(TFbInternalTransactionScope& scope) {
-    indexDefs_.clear();
-    primaryKey_.clear();
-    const int d = dialect();
-    const std::string rel = FbCatalogRelationName(d, tableName_);
-    auto outer = scope.Statement(
-        "Select I.RDB$INDEX_NAME, I.RDB$UNIQUE_FLAG, I.RDB$INDEX_TYPE, "
-        "I.RDB$SEGMENT_COUNT, S.RDB$FIELD_NAME, R.RDB$CONSTRAINT_TYPE "
-        "from RDB$INDICES I, RDB$INDEX_SEGMENTS S   LEFT JOIN RDB$RELATION_CONSTRAINTS R ON "
-        "( R.RDB$INDEX_NAME = S.RDB$INDEX_NAME) "
-        "where I.RDB$INDEX_NAME = S.RDB$INDEX_NAME and I.RDB$RELATION_NAME = '" +
-        FbQuoteLiteral(rel) + "'");
-    outer->ExecQuery();
-    while (TFbXSQLDA* row = outer->FetchNext()) {
-        TFbIndexDef def;
-        def.Name = FbTrimRight((*row)[0].AsString());
-        def.Primary = rtl::upperCase((*row)[5].AsString()).find("PRIMARY KEY") != std::string::npos;
-        def.Unique = (*row)[1].AsLong() == 1;
-        const int segments = (*row)[3].AsLong();
-        if (segments <= 1) {
-            def.Fields = FbTrim((*row)[4].AsString());
-        } else {
-            auto inner = scope.Statement(
-                "Select RDB$FIELD_NAME from RDB$INDEX_SEGMENTS where RDB$INDEX_NAME = '" +
-                FbQuoteLiteral(NormalizeIdentifier(d, QuoteIdentifier(d, def.Name))) +
-                "'ORDER BY RDB$FIELD_POSITION");
-            inner->ExecQuery();
-            std::vector<std::string> fields;
-            while (TFbXSQLDA* seg = inner->FetchNext())
-                fields.push_back(FbTrim((*seg)[0].AsString()));
-            inner->Close();
-            def.Fields = joinFields(fields);
-            // The outer query lists one row per segment: skip the others.
-            for (std::size_t i = 1; i < fields.size(); ++i)
-                if (!outer->FetchNext()) break;
-        }
-        if (def.Primary) primaryKey_ = def.Fields;
-        indexDefs_.push_back(std::move(def));
-    }
-    outer->Close();
-}
-
-void TFbTable::readUpdatability(TFbInternalTransactionScope& scope) {
-    const std::string rel = FbCatalogRelationName(dialect(), tableName_);
-    auto st = scope.Statement(
-        "Select RDB$SYSTEM_FLAG, RDB$DBKEY_LENGTH from RDB$RELATIONS where RDB$RELATION_NAME = '" +
-        FbQuoteLiteral(rel) + "'");
-    st->ExecQuery();
-    bool updatable = false;
-    if (TFbXSQLDA* row = st->FetchNext())
-        updatable = (*row)[0].AsLong() == 0 && (*row)[1].AsLong() == 8;
-    st->Close();
-    if (!updatable) readOnly_ = true;
-}
-
 void TFbTable::generateSelect() {
-    Binding().EnsureActive();
     const int d = dialect();
-    {
-        TFbInternalTransactionScope scope(*Database());
-        if (!Active()) readCatalogFields(scope);
-        readIndexDefs(scope);
-        scope.Commit();
-    }
     std::string order;
     if (!indexFieldNames_.empty()) {
         order = indexFieldNames_;
@@ -291,19 +282,14 @@ void TFbTable::generateSelect() {
 }
 
 void TFbTable::generateModifications() {
-    {
-        TFbInternalTransactionScope scope(*Database());
-        readUpdatability(scope);
-        scope.Commit();
-    }
     if (readOnly_) {
         deleteText_.clear();
         insertText_.clear();
         modifyText_.clear();
     } else {
         std::vector<std::string> fields;
-        for (const CatalogField& f : catalogFields_)
-            if (!f.computed && f.kind.DataType != ftUnknown) fields.push_back(f.name);
+        for (const TFbColumnFacts& c : facts_->Columns)
+            if (!c.Computed && c.Kind().DataType != ftUnknown) fields.push_back(c.Name);
         const int d = dialect();
         deleteText_ = FbTableDeleteSQL(d, tableName_);
         insertText_ = FbTableInsertSQL(d, tableName_, fields);
