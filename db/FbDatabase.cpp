@@ -906,6 +906,13 @@ bool TFbDatabase::CanCancelOperation() {
 TFbCancellableCall::TFbCancellableCall(TFbDatabase& db, std::function<void()> work)
     : db_(db), result_(std::async(std::launch::async, std::move(work))) {}
 
+TFbCancellableCall::TFbCancellableCall(TFbDatabase& db,
+                                       std::function<void(const std::atomic<bool>&)> work,
+                                       bool stopOnServer)
+    : db_(db), stopOnServer_(stopOnServer),
+      result_(
+          std::async(std::launch::async, [this, w = std::move(work)] { w(cancelRequested_); })) {}
+
 TFbCancellableCall::~TFbCancellableCall() {
     if (!result_.valid()) return;
     // The work may still be on its way to the server when the first cancel
@@ -920,7 +927,7 @@ bool TFbCancellableCall::WaitFor(std::chrono::milliseconds limit) const {
 
 bool TFbCancellableCall::Cancel() {
     cancelRequested_ = true;
-    return !Finished() && db_.CancelOperation();
+    return stopOnServer_ && !Finished() && db_.CancelOperation();
 }
 
 void TFbCancellableCall::Get() {

@@ -493,6 +493,12 @@ class TFbCancellableCall {
 public:
     /// Starts `work` at once.
     TFbCancellableCall(TFbDatabase& db, std::function<void()> work);
+    /// Starts `work` at once, handing it the cancel mark to look at between
+    /// its steps. Without `stopOnServer`, Cancel only sets that mark: for
+    /// work made of short calls that must not be cut off halfway (fetching
+    /// the rest of a cursor, which would not survive a stopped fetch).
+    TFbCancellableCall(TFbDatabase& db, std::function<void(const std::atomic<bool>&)> work,
+                       bool stopOnServer);
     /// Cancels work still running and waits for its end, so no thread
     /// outlives the object. Never throws.
     ~TFbCancellableCall();
@@ -516,5 +522,6 @@ public:
 private:
     TFbDatabase& db_;
     std::atomic<bool> cancelRequested_{false};
+    bool stopOnServer_ = true;
     std::future<void> result_;
 };

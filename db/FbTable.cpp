@@ -78,7 +78,6 @@ void TFbTable::SetTableName(const std::string& name) {
     modifyText_.clear();
     for (TFbSQL& st : companions_->statements)
         st.SQL().Clear();
-    regenerate_ = true;
     indexName_.clear();
     indexFieldNames_.clear();
     indexDescending_ = false;
@@ -92,10 +91,7 @@ void TFbTable::SetTableName(const std::string& name) {
 void TFbTable::SetFilter(const std::string& filter) {
     if (filtered_ && filter != filter_) {
         filter_ = filter;
-        if (Active())
-            ReopenKeepingRow();
-        else
-            regenerate_ = true;
+        if (Active()) ReopenKeepingRow();
         return;
     }
     filter_ = filter;
@@ -104,7 +100,6 @@ void TFbTable::SetFilter(const std::string& filter) {
 void TFbTable::SetFiltered(bool value) {
     if (value == filtered_) return;
     filtered_ = value;
-    regenerate_ = true;
     if (Active()) ReopenKeepingRow();
 }
 
@@ -115,28 +110,24 @@ void TFbTable::SetFilterOptions(int options) {
 void TFbTable::SetDefaultIndex(bool value) {
     if (value != defaultIndex_) {
         defaultIndex_ = value;
-        regenerate_ = true;
     }
 }
 
 void TFbTable::SetIndexFieldNames(const std::string& value) {
     if (value != indexFieldNames_) {
         indexFieldNames_ = value;
-        regenerate_ = true;
     }
 }
 
 void TFbTable::SetIndexName(const std::string& value) {
     if (value != indexName_) {
         indexName_ = value;
-        regenerate_ = true;
     }
 }
 
 void TFbTable::SetIndexDescending(bool value) {
     if (value != indexDescending_) {
         indexDescending_ = value;
-        regenerate_ = true;
     }
 }
 
@@ -144,11 +135,21 @@ void TFbTable::ReopenKeepingRow(int searchLimit) {
     if (!Active()) return;
     TFbBusyScope busy; // the walk back to the row may fetch many rows
     const std::string key = CurrentRowKey();
-    regenerate_ = true;
+    try {
+        OpenAside();
+    } catch (...) {
+        // As a close and a failed open would leave it: closed.
+        AbandonOpen();
+        Close(true);
+        throw;
+    }
+    CompleteReopen(key, searchLimit);
+}
+
+void TFbTable::CompleteReopen(const std::string& key, int searchLimit) {
     DisableControls();
     try {
-        Close(true);
-        Open();
+        CompleteOpen();
         if (!key.empty()) {
             // Walk from the first row until the row with the same key is
             // current; without it, stay on the first row. The limit keeps a
@@ -169,76 +170,138 @@ void TFbTable::ReopenKeepingRow(int searchLimit) {
     EnableControls();
 }
 
+void TFbTable::ApplyFilter(const std::string& filter, bool filtered) {
+    SetFilterForNextOpen(filter, filtered);
+    if (!Active()) return;
+    TFbBusyScope busy;
+    try {
+        OpenAside();
+    } catch (...) {
+        AbandonOpen();
+        Close(true);
+        throw;
+    }
+    CompleteOpen();
+}
+
 void TFbTable::CheckOpenable() {
     if (tableName_.empty()) RaiseClientError(75);
 }
 
+/// What an opening generated, put in place when it completes.
+struct TFbTable::Pending {
+    std::shared_ptr<const TFbTableFacts> facts;
+    bool fresh = false; ///< read during this opening
+    bool readOnly = false;
+    std::string select, refresh, del, ins, mod;
+};
+
 void TFbTable::BeforePrepare() {
-    factsFresh_ = false;
-    if (!regenerate_) return;
-    useFacts(false);
-    regenerate_ = false;
+    pending_ = std::make_unique<Pending>();
+    pending_->readOnly = readOnly_;
+    takeFacts(false);
 }
 
-void TFbTable::useFacts(bool fresh) {
+void TFbTable::takeFacts(bool fresh) {
     Binding().EnsureActive();
-    facts_ =
+    Pending& p = *pending_;
+    p.facts =
         Database()->TableFacts(FbCatalogRelationName(dialect(), tableName_), *Transaction(), fresh);
-    factsFresh_ = fresh;
-    primaryKey_ = facts_->PrimaryKey;
-    indexDefs_ = facts_->Indexes;
+    p.fresh = fresh;
     // A table that the catalog does not know is left to the SELECT, whose
     // prepare says so in the server's words.
-    if (facts_->Found && !facts_->Updatable) readOnly_ = true;
-    const std::string before = SelectSQL().SQL().Text();
-    generateSelect();
-    if (!readOnly_) generateModifications();
-    // An unchanged SELECT stays prepared: a reopening that keeps the
-    // transaction then only executes it again.
-    if (SelectSQL().SQL().Text() != before) Unprepare();
+    if (p.facts->Found && !p.facts->Updatable) p.readOnly = true;
+    const int d = dialect();
+    std::string order;
+    if (!indexFieldNames_.empty()) {
+        order = indexFieldNames_;
+    } else if (!indexName_.empty()) {
+        for (const TFbIndexDef& def : p.facts->Indexes)
+            if (def.Name == indexName_) order = def.Fields;
+    } else if (defaultIndex_) {
+        order = p.facts->PrimaryKey;
+    }
+    p.select = FbTableSelectSQL(d, tableName_, filter_, filtered_, order, indexDescending_);
+    p.refresh = FbTableRefreshSQL(d, tableName_);
+    p.del.clear();
+    p.ins.clear();
+    p.mod.clear();
+    if (!p.readOnly) {
+        std::vector<std::string> fields;
+        for (const TFbColumnFacts& c : p.facts->Columns)
+            if (!c.Computed && c.Kind().DataType != ftUnknown) fields.push_back(c.Name);
+        p.del = FbTableDeleteSQL(d, tableName_);
+        p.ins = FbTableInsertSQL(d, tableName_, fields);
+        p.mod = FbTableModifySQL(d, tableName_, fields);
+    }
+    TFbSQL& st = OpeningSQL();
+    const std::string before = st.SQL().Text();
+    st.SQL().SetText(p.select);
+    // A closed table's SELECT that keeps its text stays prepared.
+    if (&st == &SelectSQL() && st.SQL().Text() != before) Unprepare();
 }
 
 void TFbTable::PrepareSelect() {
+    const std::string relation = pending_->facts->Relation;
     try {
-        PrepareIfNeeded();
+        PrepareOpening();
     } catch (const EFbFirebirdError& e) {
         // Facts kept from an earlier open may name a key column another user
         // has dropped since: read them again and make the SELECT anew once.
-        if (factsFresh_ || e.ConnectionLost() || e.IBErrorCode() == isc_cancelled) throw;
-        Database()->ForgetTableFacts(facts_ ? facts_->Relation : std::string());
-        useFacts(true);
-        PrepareIfNeeded();
+        if (pending_->fresh || e.ConnectionLost() || e.IBErrorCode() == isc_cancelled) throw;
+        Database()->ForgetTableFacts(relation);
+        takeFacts(true);
+        PrepareOpening();
         return;
     }
-    if (factsFresh_ || descriptionMatches()) return;
+    if (pending_->fresh || descriptionMatches(OpeningSQL())) return;
     // Another user altered the table since its facts were read.
-    Database()->ForgetTableFacts(facts_->Relation);
-    useFacts(true);
-    if (Prepared())
-        RedefineFields();
-    else
-        PrepareIfNeeded();
+    Database()->ForgetTableFacts(relation);
+    takeFacts(true);
+    PrepareOpening();
 }
 
-bool TFbTable::descriptionMatches() {
-    if (!facts_ || !facts_->Found) return true;
-    TFbXSQLDA& cols = SelectSQL().CurrentRow();
+void TFbTable::CommitOpening() {
+    if (!pending_) return;
+    Pending& p = *pending_;
+    facts_ = p.facts;
+    primaryKey_ = p.facts->PrimaryKey;
+    indexDefs_ = p.facts->Indexes;
+    readOnly_ = p.readOnly;
+    selectText_ = p.select;
+    refreshText_ = p.refresh;
+    deleteText_ = p.del;
+    insertText_ = p.ins;
+    modifyText_ = p.mod;
+    const std::string* texts[] = {&refreshText_, &deleteText_, &insertText_, &modifyText_};
+    for (std::size_t i = 0; i < companions_->statements.size(); ++i)
+        companions_->statements[i].SQL().SetText(*texts[i]);
+    pending_.reset();
+}
+
+void TFbTable::AbandonOpening() {
+    pending_.reset();
+}
+
+bool TFbTable::descriptionMatches(TFbSQL& st) const {
+    const TFbTableFacts& facts = *pending_->facts;
+    if (!facts.Found) return true;
+    TFbXSQLDA& cols = st.CurrentRow();
     std::size_t k = 0;
     for (int i = 0; i < cols.Count(); ++i) {
         TFbXSQLVAR& v = cols[i];
         if (v.Name() == "FB_INTERNAL_DBKEY") continue;
-        if (k >= facts_->Columns.size()) return false;
-        const TFbColumnFacts& c = facts_->Columns[k++];
+        if (k >= facts.Columns.size()) return false;
+        const TFbColumnFacts& c = facts.Columns[k++];
         if (!FbSameColumnName(c.Name, v.SQLName())) return false;
         // Dialect 1 reads some kinds as others (numbers as doubles): there
         // the names alone tell.
         const int type = dialect() == 1 ? 0 : describedTypeOf(c.FieldType);
         if (type != 0 && type != v.SQLType()) return false;
-        if ((type == SQL_SHORT || type == SQL_LONG || type == SQL_INT64) && v.SQLType() == type &&
-            c.Scale != v.SQLScale())
+        if ((type == SQL_SHORT || type == SQL_LONG || type == SQL_INT64) && c.Scale != v.SQLScale())
             return false;
     }
-    return k == facts_->Columns.size();
+    return k == facts.Columns.size();
 }
 
 TFbSQL& TFbTable::Statement(TFbTableStatement which) {
@@ -256,46 +319,4 @@ void TFbTable::ReleaseCompanions() {
         } catch (...) {
         }
     }
-}
-
-void TFbTable::AfterCloseCleanup() {
-    // Every open generates its texts again, from the facts the connection
-    // keeps.
-    regenerate_ = true;
-}
-
-void TFbTable::generateSelect() {
-    const int d = dialect();
-    std::string order;
-    if (!indexFieldNames_.empty()) {
-        order = indexFieldNames_;
-    } else if (!indexName_.empty()) {
-        for (const TFbIndexDef& def : indexDefs_)
-            if (def.Name == indexName_) order = def.Fields;
-    } else if (defaultIndex_) {
-        order = primaryKey_;
-    }
-    selectText_ = FbTableSelectSQL(d, tableName_, filter_, filtered_, order, indexDescending_);
-    refreshText_ = FbTableRefreshSQL(d, tableName_);
-    SelectSQL().SQL().SetText(selectText_);
-    companions_->statements[0].SQL().SetText(refreshText_);
-}
-
-void TFbTable::generateModifications() {
-    if (readOnly_) {
-        deleteText_.clear();
-        insertText_.clear();
-        modifyText_.clear();
-    } else {
-        std::vector<std::string> fields;
-        for (const TFbColumnFacts& c : facts_->Columns)
-            if (!c.Computed && c.Kind().DataType != ftUnknown) fields.push_back(c.Name);
-        const int d = dialect();
-        deleteText_ = FbTableDeleteSQL(d, tableName_);
-        insertText_ = FbTableInsertSQL(d, tableName_, fields);
-        modifyText_ = FbTableModifySQL(d, tableName_, fields);
-    }
-    companions_->statements[1].SQL().SetText(deleteText_);
-    companions_->statements[2].SQL().SetText(insertText_);
-    companions_->statements[3].SQL().SetText(modifyText_);
 }

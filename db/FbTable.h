@@ -112,6 +112,21 @@ public:
     /// database, and an unchanged SELECT is not prepared again. Does nothing
     /// on a closed table. On failure the table stays closed.
     void ReopenKeepingRow(int searchLimit = -1);
+    /// The second part of ReopenKeepingRow after OpenAside ran on another
+    /// thread: on the table's thread, puts the new result in place and
+    /// makes current the row whose key is `key` (CurrentRowKey taken before
+    /// OpenAside) as ReopenKeepingRow does.
+    void CompleteReopen(const std::string& key, int searchLimit = -1);
+    /// Sets Filter and Filtered together, for the next opening (Open, or
+    /// OpenAside on an open table); nothing runs now.
+    void SetFilterForNextOpen(const std::string& filter, bool filtered) {
+        filter_ = filter;
+        filtered_ = filtered;
+    }
+    /// Sets Filter and Filtered together; an open table runs its SELECT
+    /// again at once on the same transaction (as ReopenKeepingRow, on the
+    /// first row). On failure the table stays closed.
+    void ApplyFilter(const std::string& filter, bool filtered);
 
     /// True once an open found the table not updatable (a view or a system
     /// table).
@@ -142,25 +157,25 @@ protected:
     void CheckOpenable() override;
     void BeforePrepare() override;
     void PrepareSelect() override;
+    void CommitOpening() override;
+    void AbandonOpening() override;
     void ReleaseCompanions() override;
-    void AfterCloseCleanup() override;
 
 private:
     struct Companions;
+    struct Pending;
 
     /// Takes the connection's facts of the table (read anew when `fresh`)
-    /// and generates every text from them.
-    void useFacts(bool fresh);
-    void generateSelect();
-    void generateModifications();
-    /// The prepared SELECT describes the columns the facts name.
-    bool descriptionMatches();
+    /// and generates every text from them into the opening.
+    void takeFacts(bool fresh);
+    /// The prepared statement `st` describes the columns the opening's
+    /// facts name.
+    bool descriptionMatches(TFbSQL& st) const;
     int dialect() const;
 
     std::unique_ptr<Companions> companions_;
+    std::unique_ptr<Pending> pending_;
     std::shared_ptr<const TFbTableFacts> facts_;
-    /// The facts were read during this open (no use reading them again).
-    bool factsFresh_ = false;
     std::string tableName_;
     std::string filter_;
     bool filtered_ = false;
@@ -169,7 +184,6 @@ private:
     std::string indexName_;
     bool indexDescending_ = false;
     bool readOnly_ = false;
-    bool regenerate_ = true;
     std::string primaryKey_;
     std::vector<TFbIndexDef> indexDefs_;
     std::string selectText_, refreshText_, deleteText_, insertText_, modifyText_;
