@@ -227,8 +227,7 @@ struct Raw {
         auto* da = reinterpret_cast<XSQLDA*>(daBuf.data());
         da->version = SQLDA_VERSION1;
         da->sqln = 40;
-        std::vector<std::vector<char>> data;
-        std::vector<short> nulls(40);
+        RawRow row;
         long rows = 0;
         {
             Step s(relay, step);
@@ -240,15 +239,7 @@ struct Raw {
             check(api.isc_start_multiple(st, &tr, 1, &teb));
             check(api.isc_dsql_alloc_statement2(st, &db, &stmt));
             check(api.isc_dsql_prepare(st, &tr, &stmt, 0, sql.c_str(), 3, da));
-            data.resize(static_cast<std::size_t>(da->sqld));
-            for (int i = 0; i < da->sqld; ++i) {
-                XSQLVAR& v = da->sqlvar[i];
-                const auto len =
-                    static_cast<std::size_t>(v.sqllen) + ((v.sqltype & ~1) == SQL_VARYING ? 2 : 0);
-                data[static_cast<std::size_t>(i)].resize(std::max<std::size_t>(len, 1));
-                v.sqldata = data[static_cast<std::size_t>(i)].data();
-                v.sqlind = &nulls[static_cast<std::size_t>(i)];
-            }
+            row.bind(da);
             check(api.isc_dsql_execute(st, &tr, &stmt, 3, nullptr));
             if (api.isc_dsql_fetch(st, &stmt, 3, da) == 0) ++rows;
         }

@@ -308,6 +308,10 @@ public:
     /// Fetches up to `count` more rows into the cache without moving the
     /// current row; returns how many came. For models that grow on demand.
     int FetchMore(int count);
+    /// Tells the observers of the rows fetched since the count was
+    /// `oldCount` (RowsFetched): for rows fetched while the controls were
+    /// disabled (by work on another thread), which they were not told of.
+    void NotifyRowsFetched(int oldCount) { notifyFetched(oldCount); }
     /// True when the cursor has delivered every row (or when closed).
     bool AllFetched() const { return !active_ || cursorAtEnd_; }
 

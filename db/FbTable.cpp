@@ -135,6 +135,11 @@ void TFbTable::ReopenKeepingRow(int searchLimit) {
     if (!Active()) return;
     TFbBusyScope busy; // the walk back to the row may fetch many rows
     const std::string key = CurrentRowKey();
+    reopenAside();
+    CompleteReopen(key, searchLimit);
+}
+
+void TFbTable::reopenAside() {
     try {
         OpenAside();
     } catch (...) {
@@ -143,7 +148,6 @@ void TFbTable::ReopenKeepingRow(int searchLimit) {
         Close(true);
         throw;
     }
-    CompleteReopen(key, searchLimit);
 }
 
 void TFbTable::CompleteReopen(const std::string& key, int searchLimit) {
@@ -174,13 +178,7 @@ void TFbTable::ApplyFilter(const std::string& filter, bool filtered) {
     SetFilterForNextOpen(filter, filtered);
     if (!Active()) return;
     TFbBusyScope busy;
-    try {
-        OpenAside();
-    } catch (...) {
-        AbandonOpen();
-        Close(true);
-        throw;
-    }
+    reopenAside();
     CompleteOpen();
 }
 

@@ -165,6 +165,9 @@ private:
     struct Companions;
     struct Pending;
 
+    /// OpenAside on an open table; on failure the table closes (keeping
+    /// its transaction), as a close and a failed open would leave it.
+    void reopenAside();
     /// Takes the connection's facts of the table (read anew when `fresh`)
     /// and generates every text from them into the opening.
     void takeFacts(bool fresh);

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <deque>
 #include <list>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -50,6 +51,7 @@ struct Link {
     Flow down; // server to client
     bool awaitingAnswer = false;
     bool dead = false;
+    std::shared_ptr<std::atomic<long>> exchanges; // this connection's
 };
 
 void closeQuietly(int fd, bool reset) {
@@ -85,6 +87,8 @@ struct Relay::Impl {
     std::atomic<bool> cut{false};
     std::list<Link> links;
     std::thread worker;
+    mutable std::mutex byConnectionLock;
+    std::vector<std::shared_ptr<std::atomic<long>>> byConnection;
 
     void signal() {
         const std::uint64_t one = 1;
@@ -119,6 +123,11 @@ struct Relay::Impl {
             Link& l = links.emplace_back();
             l.up.from = l.down.to = c;
             l.up.to = l.down.from = s;
+            l.exchanges = std::make_shared<std::atomic<long>>(0);
+            {
+                std::lock_guard<std::mutex> g(byConnectionLock);
+                byConnection.push_back(l.exchanges);
+            }
             ++connections;
         }
     }
@@ -137,7 +146,10 @@ struct Relay::Impl {
                     l.awaitingAnswer = true;
                 } else {
                     toClient += n;
-                    if (l.awaitingAnswer) ++exchanges;
+                    if (l.awaitingAnswer) {
+                        ++exchanges;
+                        ++*l.exchanges;
+                    }
                     l.awaitingAnswer = false;
                 }
                 if (f.queued >= kMaxQueued) return true;
@@ -298,7 +310,19 @@ Relay::Counts Relay::counts() const {
     return {impl_->exchanges, impl_->toServer, impl_->toClient, impl_->connections};
 }
 
+std::vector<long> Relay::exchangesByConnection() const {
+    std::lock_guard<std::mutex> g(impl_->byConnectionLock);
+    std::vector<long> r;
+    for (const auto& n : impl_->byConnection)
+        r.push_back(*n);
+    return r;
+}
+
 void Relay::reset() {
+    {
+        std::lock_guard<std::mutex> g(impl_->byConnectionLock);
+        impl_->byConnection.clear();
+    }
     impl_->exchanges = 0;
     impl_->toServer = 0;
     impl_->toClient = 0;

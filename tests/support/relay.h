@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace fbtest {
 
@@ -60,6 +61,11 @@ public:
     /// waited for its answer has returned, that answer is counted.
     long exchanges() const;
     Counts counts() const;
+    /// Exchanges on each connection accepted since the start or the last
+    /// reset(), in the order they were accepted: work a client does on two
+    /// connections at once overlaps in time, so the exchanges paid in
+    /// sequence are fewer than the sum.
+    std::vector<long> exchangesByConnection() const;
     void reset();
 
     /// Cuts every open connection at once (both sides see the link go), as
