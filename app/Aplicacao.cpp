@@ -3,6 +3,7 @@
 #include "app/DialogosQt.h"
 #include "app/UPrincipal.h"
 
+#include "db/Fb.h"
 #include "db/FbCustomDataSet.h"
 #include "rtl/dialogs.h"
 #include "rtl/settings.h"
@@ -32,7 +33,40 @@ std::string mensagemDe(std::exception_ptr e) {
     }
 }
 
+namespace {
+
+std::function<void(const std::string&)>& aoPerderConexao() {
+    static std::function<void(const std::string&)> f;
+    return f;
+}
+
+} // namespace
+
+bool conexaoPerdida(std::exception_ptr e) {
+    try {
+        std::rethrow_exception(e);
+    } catch (const EFbError& x) {
+        return x.ConnectionLost();
+    } catch (...) {
+        return false;
+    }
+}
+
+void defineConexaoPerdida(std::function<void(const std::string& detalhe)> f) {
+    aoPerderConexao() = std::move(f);
+}
+
 void mostraErroGeral(std::exception_ptr e) {
+    if (aoPerderConexao() && conexaoPerdida(e)) {
+        try {
+            aoPerderConexao()(mensagemDe(e));
+        } catch (...) {
+            // Telling the user must not take the program down.
+        }
+        while (QGuiApplication::overrideCursor())
+            QGuiApplication::restoreOverrideCursor();
+        return;
+    }
     const std::string texto = rtl::errorBoxText(mensagemDe(e));
     try {
         rtl::dialogs().errorBox(texto);

@@ -80,8 +80,19 @@ inline std::string utf8(const QString& s) {
 /// The message of an exception as the user sees it (Latin-1 bytes).
 std::string mensagemDe(std::exception_ptr e);
 
-/// Shows the application-wide error box for `e` (full-stop rule applied).
+/// Shows the application-wide error box for `e` (full-stop rule applied);
+/// a lost connection goes to the handler of defineConexaoPerdida instead,
+/// when one is set.
 void mostraErroGeral(std::exception_ptr e);
+
+/// `e` says that the connection to the server was lost (EFbError::
+/// ConnectionLost): a network failure, the server shut down or killed.
+bool conexaoPerdida(std::exception_ptr e);
+
+/// What the program does when a failure shows the connection lost: `f`
+/// receives the client library's text of it. The main window sets it for
+/// its lifetime (an empty function removes it).
+void defineConexaoPerdida(std::function<void(const std::string& detalhe)> f);
 
 /// Runs `handler`; an exception escaping it ends it and reaches the
 /// application-wide error box. Never throws.

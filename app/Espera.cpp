@@ -2,6 +2,7 @@
 
 #include "app/Aplicacao.h"
 #include "db/FbDatabase.h"
+#include "db/FbTable.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -119,6 +120,15 @@ TEspera::~TEspera() {
 
 void TEspera::executa(std::function<void()> trabalho) {
     TFbCancellableCall chamada(conexao_, std::move(trabalho));
+    espera(chamada);
+}
+
+void TEspera::executaPassoAPasso(std::function<void(const std::atomic<bool>&)> trabalho) {
+    TFbCancellableCall chamada(conexao_, std::move(trabalho), false);
+    espera(chamada);
+}
+
+void TEspera::espera(TFbCancellableCall& chamada) {
     if (!chamada.WaitFor(std::chrono::milliseconds(kMomentoMs))) {
         TFEspera janela(chamada, janela_);
         espera_ = &janela;
@@ -131,6 +141,34 @@ void TEspera::executa(std::function<void()> trabalho) {
         chamada.Cancel();
     cancelada_ = chamada.CancelRequested();
     chamada.Get();
+}
+
+TBuscasSuspensas::TBuscasSuspensas(TFbCustomDataSet& t) : t_(t) {
+    t_.DisableControls();
+}
+
+TBuscasSuspensas::~TBuscasSuspensas() {
+    t_.EnableControls();
+}
+
+bool abreEsperando(TEspera& espera, TFbTable& tabela, int limiteBusca) {
+    const bool reabre = tabela.Active();
+    // Read here: the other thread must find the rows as the grid does.
+    const std::string chave = reabre && limiteBusca >= -1 ? tabela.CurrentRowKey() : std::string();
+    try {
+        TBuscasSuspensas suspensas(tabela);
+        espera.executa([&tabela] { tabela.OpenAside(); });
+    } catch (...) {
+        tabela.AbandonOpen();
+        if (espera.cancelada()) return false;
+        throw;
+    }
+    // Here, not on the other thread: the grid hears of the new rows now.
+    if (reabre && limiteBusca >= -1)
+        tabela.CompleteReopen(chave, limiteBusca);
+    else
+        tabela.CompleteOpen();
+    return true;
 }
 
 } // namespace app

@@ -1,21 +1,27 @@
 #pragma once
-// The wait of the main window's writing actions. Their statement runs on a
-// thread of its own; when it lasts longer than a moment (typically another
-// user holds a lock on the rows) a small modal window says so and offers to
-// stop it on the server. Meanwhile the main window keeps repainting and
-// cannot be closed under the statement.
+// The wait of the main window's work on the server: writing ("Replicar",
+// "Limpar"), opening a table, sorting it by a title, filtering it and
+// fetching the rest of it (Ctrl+End). The server's part runs on a thread of
+// its own; when it lasts longer than a moment (a large sort, another user's
+// lock, a distant server) a small modal window says so and offers to stop
+// it. Meanwhile the main window keeps repainting and cannot be closed under
+// the work.
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
 
 class QLabel;
 class QPushButton;
 class TFbCancellableCall;
+class TFbCustomDataSet;
 class TFbDatabase;
+class TFbTable;
 
 namespace app {
 
@@ -67,12 +73,18 @@ public:
     /// Rethrows what `trabalho` threw; cancelled work throws too (the
     /// server's "operation was cancelled", or client error 10).
     void executa(std::function<void()> trabalho);
+    /// As executa, for work made of short calls that must not be cut off
+    /// halfway: "Cancelar" only sets the mark `trabalho` receives, which it
+    /// looks at between its calls, and then it ends normally (executa then
+    /// throws client error 10).
+    void executaPassoAPasso(std::function<void(const std::atomic<bool>& pare)> trabalho);
 
     /// The user cancelled the last work (Cancelar, Esc, or closing a window).
     bool cancelada() const { return cancelada_; }
 
 private:
     class Guarda;
+    void espera(TFbCancellableCall& chamada);
     TFbDatabase& conexao_;
     QPointer<QWidget> janela_;
     std::unique_ptr<Guarda> guarda_;
@@ -80,5 +92,31 @@ private:
     bool fecharDepois_ = false;
     bool cancelada_ = false;
 };
+
+/// Suspends the grid's row fetches from `t` for its lifetime
+/// (DisableControls): while a server's part runs on the wait's thread
+/// through the same connection and transaction, a fetch during a repaint
+/// would call the server through them too.
+class TBuscasSuspensas {
+public:
+    explicit TBuscasSuspensas(TFbCustomDataSet& t);
+    ~TBuscasSuspensas();
+    TBuscasSuspensas(const TBuscasSuspensas&) = delete;
+    TBuscasSuspensas& operator=(const TBuscasSuspensas&) = delete;
+
+private:
+    TFbCustomDataSet& t_;
+};
+
+/// Opens `tabela` through `espera`, or runs its SELECT again when it is open
+/// (the properties having changed: order, filter): the server's part
+/// (TFbCustomDataSet::OpenAside) on the wait's thread while the grid keeps
+/// showing the rows it has and asks for no more, then the new result in
+/// place on this thread. An open table reopens on the row that was current
+/// when that row is among the first `limiteBusca` rows (see
+/// TFbTable::ReopenKeepingRow; a negative `limiteBusca` below -1: on the first
+/// row). Returns false when the user cancelled; on a failure it throws. In
+/// both cases the table is exactly as it was.
+bool abreEsperando(TEspera& espera, TFbTable& tabela, int limiteBusca = -2);
 
 } // namespace app

@@ -1,6 +1,7 @@
 #include "app/Grade.h"
 
 #include "app/Aplicacao.h"
+#include "app/Espera.h"
 #include "db/FbCustomDataSet.h"
 #include "db/FbTable.h"
 
@@ -373,15 +374,42 @@ void TGrade::ajustaColunas() {
 QModelIndex TGrade::moveCursor(CursorAction acao, Qt::KeyboardModifiers mods) {
     if (acao == MoveEnd && (mods & Qt::ControlModifier) && modelo_) {
         TFbCustomDataSet& ds = modelo_->dataSet();
-        if (ds.Active() && !ds.AllFetched()) {
-            executaProtegido([&ds] {
-                // The rest of a large table takes a while to come.
-                TFbBusyScope ocupado;
-                ds.Last();
-            });
-        }
+        if (ds.Active() && !ds.AllFetched() && ds.Database())
+            executaProtegido([this, &ds] { buscaRestante(ds); });
     }
     return QTableView::moveCursor(acao, mods);
+}
+
+void TGrade::buscaRestante(TFbCustomDataSet& ds) {
+    // The rest of a large table takes a while to come: it comes on the
+    // wait's thread, in pieces, and "Cancelar" stops it between two pieces,
+    // so the cursor goes on serving the grid. Meanwhile the cache grows
+    // under the grid, which therefore neither paints nor fetches.
+    TFbBusyScope ocupado;
+    TEspera espera(*ds.Database(), window());
+    const int antes = ds.RecordCount();
+    bool cancelada = false;
+    {
+        TBuscasSuspensas suspensas(ds);
+        setUpdatesEnabled(false);
+        struct Reabilita {
+            QWidget* w;
+            ~Reabilita() { w->setUpdatesEnabled(true); }
+        } reabilita{this};
+        try {
+            espera.executaPassoAPasso([&ds](const std::atomic<bool>& pare) {
+                while (!pare && !ds.AllFetched())
+                    ds.FetchMore(TGradeModelo::kPedaco * 5);
+            });
+        } catch (...) {
+            cancelada = espera.cancelada();
+            if (!cancelada) throw;
+        }
+    }
+    // The rows arrive here, on the grid's thread. Cancelled, the grid shows
+    // what it showed, the rows fetched until then added below.
+    ds.NotifyRowsFetched(antes);
+    if (!cancelada) ds.Last();
 }
 
 void TGrade::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
@@ -563,22 +591,22 @@ void TGrade::ordenaPor(int coluna) {
 
     t->SetIndexFieldNames(campos);
     t->SetIndexDescending(descendente);
+    // The sort runs on the wait's thread; a cancel or a failure leaves the
+    // table, its order and the grid exactly as they were.
+    bool feita = false;
     std::exception_ptr erro;
     try {
-        t->ReopenKeepingRow(limite);
+        TEspera espera(*t->Database(), window());
+        feita = abreEsperando(espera, *t, limite);
     } catch (...) {
         erro = std::current_exception();
     }
-    if (erro) {
+    if (!feita) {
         t->SetIndexFieldNames(camposAntes);
         t->SetIndexDescending(descendenteAntes);
-        try {
-            t->Open();
-        } catch (...) {
-            // The first error is the one that says what went wrong.
-        }
         mostraOrdem();
-        std::rethrow_exception(erro);
+        if (erro) std::rethrow_exception(erro);
+        return;
     }
 
     if (static_cast<int>(larguras.size()) == horizontalHeader()->count())

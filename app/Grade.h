@@ -119,13 +119,16 @@ public:
 
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
-    /// Ctrl+End first fetches every remaining row, so it lands on the
+    /// Ctrl+End first fetches every remaining row (through the wait window,
+    /// whose "Cancelar" stops between two pieces), so it lands on the
     /// table's true last row rather than on the last row fetched so far.
     QModelIndex moveCursor(CursorAction acao, Qt::KeyboardModifiers mods) override;
     void keyPressEvent(QKeyEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
+    /// Ctrl+End's fetch of every remaining row, through the wait window.
+    void buscaRestante(TFbCustomDataSet& ds);
     void ajustaColunas();
     TFbTable* tabela() const;
     void mostraOrdem();

@@ -37,20 +37,6 @@ std::string mensagemDe(std::exception_ptr erro, bool cancelada) {
     }
 }
 
-/// Suspends the grid's row fetches for its lifetime: the dataset shares the
-/// connection and the transaction that the statement is using on the other
-/// thread, and a fetch during a repaint would call the server through them.
-class TBuscasSuspensas {
-public:
-    explicit TBuscasSuspensas(TFbTable& t) : t_(t) { t_.DisableControls(); }
-    ~TBuscasSuspensas() { t_.EnableControls(); }
-    TBuscasSuspensas(const TBuscasSuspensas&) = delete;
-    TBuscasSuspensas& operator=(const TBuscasSuspensas&) = delete;
-
-private:
-    TFbTable& t_;
-};
-
 /// Writes the statement through `monta` (its lines and parameters, on an
 /// emptied `sql`), runs it through `espera` and commits `tr`. On any failure
 /// shows `aviso` followed by the error's text and rolls `tr` back.
@@ -65,7 +51,7 @@ void executaEConfirma(TAcoes& a, app::TEspera& espera, TFbTransaction& tr,
         // Prepared here, so the other thread has nothing to do but execute.
         sql.Prepare();
         {
-            TBuscasSuspensas suspensas(a.tabela);
+            app::TBuscasSuspensas suspensas(a.tabela);
             espera.executa([&sql] { sql.ExecQuery(); });
         }
         // Here, not on the statement's thread: ending the transaction closes
@@ -75,6 +61,9 @@ void executaEConfirma(TAcoes& a, app::TEspera& espera, TFbTransaction& tr,
         erro = std::current_exception();
     }
     if (erro) {
+        // A lost connection is nobody's wrong value: it goes to the window,
+        // which says so (nothing is left to roll back).
+        if (app::conexaoPerdida(erro)) std::rethrow_exception(erro);
         rtl::dialogs().message(aviso + mensagemDe(erro, espera.cancelada()));
         tr.Rollback();
     }
@@ -143,13 +132,14 @@ void TAcoes::Replicar(const std::string& campo, const std::string& valor) {
         },
         "Informa\xe7\xe3o ou campo inv\xe1lido para replica\xe7\xe3o.\rErro: ");
 
+    // The table reopens once, unfiltered (what reopening with the filter
+    // and then clearing it, each running the SELECT, would end showing).
     tabela.Close();
-    tabela.Open();
     tabela.SetFilter("");
     tabela.SetFiltered(false);
     // The filter is off now; the label must not claim otherwise.
     if (mostraFiltro) mostraFiltro("");
-    if (reaplicaFormatos) reaplicaFormatos();
+    if (app::abreEsperando(espera, tabela) && reaplicaFormatos) reaplicaFormatos();
 }
 
 void TAcoes::Limpar() {
@@ -167,9 +157,9 @@ void TAcoes::Limpar() {
         "Tabela n\xe3o pode ser limpa ou possui dependentes.\rErro: ");
 
     try {
-        tabela.Open();
-        if (reaplicaFormatos) reaplicaFormatos();
+        if (app::abreEsperando(espera, tabela) && reaplicaFormatos) reaplicaFormatos();
     } catch (...) {
+        if (app::conexaoPerdida(std::current_exception())) throw;
         // The table simply stays closed; there is nothing the user could do
         // with a message here.
     }
@@ -190,37 +180,32 @@ void TAcoes::Filtrar(std::vector<std::string>& campos) {
     FFiltrar.conjuntoLiterais = conexao.TextCharSetId();
     FFiltrar.exec();
 
+    // The table runs its SELECT again in place, on the transaction it reads
+    // through, with the grid alive and "Cancelar" offered; a cancel leaves
+    // the table, its condition and the label as they were.
+    app::TEspera espera(tabela.Database() ? *tabela.Database() : conexao, janela);
+    const std::string antes = tabela.Filter();
+    const bool filtradaAntes = tabela.Filtered();
     bool reaberta = false;
     if (FFiltrar.aplicar) {
+        tabela.SetFilterForNextOpen(FFiltrar.condicao, true);
         try {
-            tabela.Close();
-            tabela.SetFilter(FFiltrar.condicao);
-            filtroExibido_ = {FFiltrar.condicao, FFiltrar.condicaoExibida};
-            tabela.SetFiltered(true);
-            try {
-                tabela.Open();
-            } catch (...) {
-                rtl::dialogs().message("Senten\xe7"
-                                       "a incorreta.");
-                tabela.Close();
-                tabela.SetFilter("");
-                tabela.SetFiltered(false);
-                tabela.Open();
-            }
+            reaberta = app::abreEsperando(espera, tabela);
+            if (reaberta) filtroExibido_ = {FFiltrar.condicao, FFiltrar.condicaoExibida};
         } catch (...) {
+            if (app::conexaoPerdida(std::current_exception())) throw;
+            rtl::dialogs().message("Senten\xe7"
+                                   "a incorreta.");
             // An error here reaches the caller's error box.
-            tabela.SetFilter("");
-            tabela.SetFiltered(false);
-            tabela.Open();
+            tabela.SetFilterForNextOpen("", false);
+            reaberta = app::abreEsperando(espera, tabela);
         }
-        reaberta = true;
     } else if (FFiltrar.remover) {
-        tabela.Close();
-        tabela.SetFiltered(false);
-        tabela.Open();
-        tabela.SetFilter("");
-        reaberta = true;
+        tabela.SetFilterForNextOpen("", false);
+        reaberta = app::abreEsperando(espera, tabela);
     }
+    if (!reaberta && (FFiltrar.aplicar || FFiltrar.remover))
+        tabela.SetFilterForNextOpen(antes, filtradaAntes);
 
     if (mostraFiltro) {
         // The condition as the user composed it: its names are the server's

@@ -2,6 +2,7 @@
 
 #include "app/Aplicacao.h"
 #include "app/Controles.h"
+#include "app/Espera.h"
 #include "app/Grade.h"
 #include "app/Nomes.h"
 #include "app/UTabelas.h"
@@ -281,11 +282,29 @@ TFPrincipal::TFPrincipal(QWidget* parent) : QWidget(parent) {
     liga(SpeedButton7, &QAbstractButton::clicked, this, [this] { SpeedButton7Click(); });
     liga(JvLinkLabel1, &app::TLinkLabel::clicked, this, [this] { JvLinkLabel1Click(); });
     liga(jvlnklbl1, &app::TLinkLabel::clicked, this, [this] { jvlnklbl1Click(); });
+    app::defineConexaoPerdida([this](const std::string& detalhe) { ConexaoPerdida(detalhe); });
 }
 
 TFPrincipal::~TFPrincipal() {
+    app::defineConexaoPerdida({});
     // The grid's view must let go of the model before the model goes.
     dbGrid->setModelo(nullptr);
+}
+
+void TFPrincipal::ConexaoPerdida(const std::string& detalhe) {
+    try {
+        // Forced: the transactions and the detach are not waited for, and
+        // their failures (the server is gone) are no news. The table closes
+        // with them, which empties the grid.
+        if (conexao.Connected()) conexao.DoDisconnect(true);
+    } catch (...) {
+    }
+    setPainel(0, kSemTabela);
+    setPainel(1, kDesconectado);
+    rtl::dialogs().message("A conex\xe3o com o servidor do banco de dados foi perdida. Para "
+                           "continuar, clique em \"Conectar banco\".\rDetalhe t\xe9"
+                           "cnico: " +
+                           detalhe);
 }
 
 QString TFPrincipal::painel(int i) const {
@@ -381,14 +400,17 @@ void TFPrincipal::AbreTabela(const std::string& nome) {
     tabela.SetIndexDescending(false);
     lbFiltro->clear();
     tabela.SetTableName(nome);
+    bool aberta = false;
     try {
-        tabela.Open();
+        app::TEspera espera(conexao, this);
+        aberta = app::abreEsperando(espera, tabela);
     } catch (...) {
         ConfiguraCampos();
         throw;
     }
     ConfiguraCampos();
-    setPainel(0, QStringLiteral("  TABELA: ") + app::deNome(tabela.TableName()));
+    setPainel(0,
+              aberta ? QStringLiteral("  TABELA: ") + app::deNome(tabela.TableName()) : kSemTabela);
 }
 
 void TFPrincipal::ConfiguraCampos() {

@@ -102,10 +102,19 @@ public:
     void ConfiguraCampos();
 
     /// What "Abrir tabelas" does once a table is chosen: closes `tabela`,
-    /// clears the filter and the order a title click chose, opens `nome`,
-    /// sets up the fields and names the table in the status bar. An open
-    /// failure propagates after the field setup.
+    /// clears the filter and the order a title click chose, opens `nome`
+    /// through the wait window (app::abreEsperando), sets up the fields and
+    /// names the table in the status bar. An open failure propagates after
+    /// the field setup; an open the user cancelled leaves no table open.
     void AbreTabela(const std::string& nome);
+
+    /// What a failure that lost the connection to the server leaves: the
+    /// connection closed (without waiting for a server that is gone), the
+    /// grid empty, the status bar saying so, and a message that says it in
+    /// Portuguese, that "Conectar banco" connects again, and, after
+    /// "Detalhe técnico:", the client library's `detalhe`. Nothing is tried
+    /// again behind the user's back.
+    void ConexaoPerdida(const std::string& detalhe);
 
     /// Status bar panel texts (0: table, 1: connection, 2: fixed label).
     QString painel(int i) const;

@@ -152,6 +152,25 @@ struct RawOptions {
     bool valueBytes = false;       // report the average bytes of the values of a row
 };
 
+/// Room for the columns of a described row and their null indicators.
+struct RawRow {
+    std::vector<std::vector<char>> data;
+    std::vector<short> nulls;
+    /// Points every column of `da` (described) at a buffer of its own.
+    void bind(XSQLDA* da) {
+        data.assign(static_cast<std::size_t>(da->sqld), {});
+        nulls.assign(static_cast<std::size_t>(da->sqld), 0);
+        for (int i = 0; i < da->sqld; ++i) {
+            XSQLVAR& v = da->sqlvar[i];
+            std::size_t len =
+                static_cast<std::size_t>(v.sqllen) + ((v.sqltype & ~1) == SQL_VARYING ? 2 : 0);
+            data[static_cast<std::size_t>(i)].resize(std::max<std::size_t>(len, 1));
+            v.sqldata = data[static_cast<std::size_t>(i)].data();
+            v.sqlind = &nulls[static_cast<std::size_t>(i)];
+        }
+    }
+};
+
 /// Attach, start a transaction, prepare, execute and fetch `sql` to the end,
 /// with the client API alone: what any program reading these rows must pay.
 /// Returns the rows fetched.
@@ -178,16 +197,8 @@ inline long rawFetch(const std::string& path, const std::string& sql, const RawO
     da->version = SQLDA_VERSION1;
     da->sqln = 40;
     CheckStatus(api.isc_dsql_prepare(st, &tr, &stmt, 0, sql.c_str(), 3, da));
-    std::vector<std::vector<char>> data(static_cast<std::size_t>(da->sqld));
-    std::vector<short> nulls(static_cast<std::size_t>(da->sqld));
-    for (int i = 0; i < da->sqld; ++i) {
-        XSQLVAR& v = da->sqlvar[i];
-        std::size_t len =
-            static_cast<std::size_t>(v.sqllen) + ((v.sqltype & ~1) == SQL_VARYING ? 2 : 0);
-        data[static_cast<std::size_t>(i)].resize(std::max<std::size_t>(len, 1));
-        v.sqldata = data[static_cast<std::size_t>(i)].data();
-        v.sqlind = &nulls[static_cast<std::size_t>(i)];
-    }
+    RawRow row;
+    row.bind(da);
     CheckStatus(api.isc_dsql_execute(st, &tr, &stmt, 3, nullptr));
     long rows = 0;
     double valueBytes = 0;

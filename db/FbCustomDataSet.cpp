@@ -1,6 +1,6 @@
 #include "db/FbCustomDataSet.h"
 
-#include "db/FbDataSetCatalog.h"
+#include "db/FbCatalog.h"
 #include "db/FbDatabase.h"
 #include "db/FbSQL.h"
 #include "db/FbUtils.h"
@@ -739,34 +739,86 @@ void TFbCustomDataSet::Unprepare() {
     dbKeyColumn_ = -1;
 }
 
+/// An opening between OpenAside and CompleteOpen.
+struct TFbCustomDataSet::Opening {
+    /// A statement of its own, while the dataset shows another one; null:
+    /// the SELECT itself.
+    std::unique_ptr<TFbSQL> own;
+    bool startedTransaction = false; ///< the opening started the transaction
+    bool hasRow = false;             ///< the first row is in the statement's descriptor
+};
+
+TFbSQL& TFbCustomDataSet::OpeningSQL() const {
+    return opening_ && opening_->own ? *opening_->own : *select_;
+}
+
+void TFbCustomDataSet::BeforePrepare() {
+    if (opening_ && opening_->own) opening_->own->SQL().Assign(select_->SQL().Lines());
+}
+
 void TFbCustomDataSet::Open() {
     if (active_) return;
-    CheckOpenable();
     TFbBusyScope busy;
-    if (!link_->Database()) RaiseClientError(24);
-    if (!link_->Transaction()) RaiseClientError(25);
-    if (!link_->Database()->Connected()) link_->Database()->Open();
-    if (!link_->Transaction()->Active()) {
-        link_->Transaction()->StartTransaction();
-        startedTransaction_ = true;
-    }
-    // The SELECT follows the dataset's binding, which may have been set
-    // before a default transaction existed.
-    if (select_->Database() != link_->Database()) select_->SetDatabase(link_->Database());
-    if (select_->Transaction() != link_->Transaction())
-        select_->SetTransaction(link_->Transaction());
-
-    BeforePrepare();
-    if (!prepared_) prepare();
-
     try {
+        OpenAside();
+    } catch (...) {
+        AbandonOpen();
+        throw;
+    }
+    CompleteOpen();
+}
+
+void TFbCustomDataSet::OpenAside() {
+    AbandonOpen();
+    CheckOpenable();
+    TFbDatabase* db = link_->Database();
+    TFbTransaction* tr = link_->Transaction();
+    if (!db) RaiseClientError(24);
+    if (!tr) RaiseClientError(25);
+    opening_ = std::make_unique<Opening>();
+    if (!db->Connected()) db->Open();
+    if (!tr->Active()) {
+        tr->StartTransaction();
+        opening_->startedTransaction = true;
+    }
+    if (active_) {
+        // The open result stays readable: the new one gets a statement of
+        // its own.
+        opening_->own = std::make_unique<TFbSQL>();
+        opening_->own->SetGoToFirstRecordOnExecute(false);
+        opening_->own->SetDatabase(db);
+        opening_->own->SetTransaction(tr);
+    } else {
+        // The SELECT follows the dataset's binding, which may have been set
+        // before a default transaction existed.
+        if (select_->Database() != db) select_->SetDatabase(db);
+        if (select_->Transaction() != tr) select_->SetTransaction(tr);
+    }
+    BeforePrepare();
+    PrepareSelect();
+    TFbSQL& st = OpeningSQL();
+    st.ExecQuery();
+    // The execution travels with this first fetch: one exchange.
+    opening_->hasRow = st.IsOpen() && st.FetchNext() != nullptr;
+}
+
+void TFbCustomDataSet::CompleteOpen() {
+    if (!opening_) return;
+    std::unique_ptr<Opening> o = std::move(opening_);
+    if (active_) Close(true);
+    if (o->startedTransaction) startedTransaction_ = true;
+    // The statement the dataset showed goes (its drop travels with the
+    // next request), the opening's takes its place.
+    if (o->own) select_ = std::move(o->own);
+    prepared_ = true;
+    try {
+        CommitOpening();
+        buildFieldDefs();
         makeFields();
         current_ = -1;
         setReadRow(current_);
         rowCount_ = 0;
-        cursorAtEnd_ = false;
-        select_->ExecQuery();
-        if (!select_->IsOpen()) cursorAtEnd_ = true; // not a SELECT: executed once, no rows
+        cursorAtEnd_ = !select_->IsOpen(); // not a SELECT: executed once, no rows
         cache_ = std::make_unique<Cache>();
         cache_->pageRows = static_cast<std::size_t>(bufferChunks_);
         buildLayout();
@@ -774,10 +826,15 @@ void TFbCustomDataSet::Open() {
         ++openDataSets()[link_->Transaction()];
         countedTransaction_ = link_->Transaction();
         eof_ = bof_ = true;
-        if (fetchOne()) {
+        if (o->hasRow) {
+            storeRow();
+            ++rowCount_;
             current_ = 0;
             setReadRow(current_);
             eof_ = false;
+        } else {
+            cursorAtEnd_ = true;
+            cache_->finish();
         }
     } catch (...) {
         releaseOpenState();
@@ -785,6 +842,22 @@ void TFbCustomDataSet::Open() {
     }
     for (TFbDataSetObserver* o : std::vector<TFbDataSetObserver*>(observers_))
         o->DataSetOpened(*this);
+}
+
+void TFbCustomDataSet::AbandonOpen() noexcept {
+    if (!opening_) return;
+    std::unique_ptr<Opening> o = std::move(opening_);
+    if (o->startedTransaction) startedTransaction_ = true;
+    try {
+        if (!o->own && select_->IsOpen()) select_->Close();
+    } catch (...) {
+    }
+    // A statement of its own is dropped with it.
+    o.reset();
+    try {
+        AbandonOpening();
+    } catch (...) {
+    }
 }
 
 void TFbCustomDataSet::releaseOpenState() {
@@ -807,13 +880,11 @@ void TFbCustomDataSet::releaseOpenState() {
     cursorAtEnd_ = true;
 }
 
-void TFbCustomDataSet::prepare() {
-    TFbBusyScope busy;
-    select_->SetParamCheck(paramCheck_);
-    select_->Prepare();
-    PrepareCompanions();
-    prepared_ = true;
-    buildFieldDefs();
+void TFbCustomDataSet::PrepareOpening() {
+    TFbSQL& st = OpeningSQL();
+    if (st.IsPrepared()) return;
+    st.SetParamCheck(paramCheck_);
+    st.Prepare();
 }
 
 void TFbCustomDataSet::buildFieldDefs() {
@@ -855,27 +926,14 @@ void TFbCustomDataSet::MarkComputedFields(std::vector<FieldDef>& defs) {
         if (!d.relation.empty() &&
             std::find(relations.begin(), relations.end(), d.relation) == relations.end())
             relations.push_back(d.relation);
-    if (relations.empty() || !link_->Database()) return;
-    TFbInternalTransactionScope scope(*link_->Database());
-    auto st = scope.Statement("Select F.RDB$COMPUTED_BLR, F.RDB$DEFAULT_VALUE, R.RDB$FIELD_NAME "
-                              "from RDB$RELATION_FIELDS R, RDB$FIELDS F "
-                              "where R.RDB$RELATION_NAME = :RELATION and "
-                              "R.RDB$FIELD_SOURCE = F.RDB$FIELD_NAME and "
-                              "((not F.RDB$COMPUTED_BLR is NULL) or "
-                              "     (not F.RDB$DEFAULT_VALUE is NULL)) ");
+    if (relations.empty() || !link_->Database() || !link_->Transaction()) return;
     for (const std::string& rel : relations) {
-        st->ParamNamed("RELATION").SetAsString(rel);
-        st->ExecQuery();
-        while (TFbXSQLDA* row = st->FetchNext()) {
-            if ((*row)[0].IsNull()) continue; // a default value only
-            const std::string name = FbTrimRight((*row)[2].AsString());
-            for (FieldDef& d : defs)
-                if (d.relation == rel && d.sqlName == name) d.computed = true;
-        }
-        st->Close();
+        const auto facts = link_->Database()->TableFacts(rel, *link_->Transaction());
+        for (FieldDef& d : defs)
+            if (d.relation == rel)
+                for (const TFbColumnFacts& c : facts->Columns)
+                    if (c.Computed && FbSameColumnName(c.Name, d.sqlName)) d.computed = true;
     }
-    st.reset();
-    scope.Commit();
 }
 
 int TFbCustomDataSet::Dialect() const {
@@ -1260,7 +1318,7 @@ std::string TFbCustomDataSet::CurrentRowKey() const {
     return RowKey(current_);
 }
 
-void TFbCustomDataSet::Close() {
+void TFbCustomDataSet::Close(bool keepTransaction) {
     if (!active_) return;
     for (TFbDataSetObserver* o : std::vector<TFbDataSetObserver*>(observers_))
         o->DataSetClosing(*this);
@@ -1270,7 +1328,7 @@ void TFbCustomDataSet::Close() {
     // A transaction this dataset started ends with it, unless another open
     // dataset still reads through it.
     std::exception_ptr error;
-    if (startedTransaction_ && tr && openDataSets().count(tr) == 0) {
+    if (!keepTransaction && startedTransaction_ && tr && openDataSets().count(tr) == 0) {
         startedTransaction_ = false;
         try {
             Unprepare();

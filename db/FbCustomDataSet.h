@@ -252,10 +252,35 @@ public:
     /// first row. Does nothing when open. On failure the dataset stays
     /// closed and the error propagates (server errors as EFbError).
     void Open();
+
+    /// An opening in two parts, for a caller that keeps its own thread free
+    /// while the server works (Open runs both at once).
+    ///
+    /// OpenAside does the server's part, on any one thread: connects and
+    /// starts the transaction when needed, prepares the SELECT as the
+    /// properties now give it (on a statement of its own when the dataset
+    /// is open), executes it and fetches its first row. It calls no
+    /// observer and leaves what an open dataset shows untouched, so its
+    /// rows, fields and cache stay readable meanwhile; nothing else may use
+    /// the dataset, its connection or its transaction until it returns. On
+    /// failure (a cancelled statement included) it throws, and the caller
+    /// calls AbandonOpen.
+    void OpenAside();
+    /// On the dataset's own thread, after OpenAside: an open dataset closes
+    /// (observers hear DataSetClosing and DataSetClosed; a transaction it
+    /// started goes on), then the new result takes its place and observers
+    /// hear DataSetOpened. On failure the dataset is closed.
+    void CompleteOpen();
+    /// Forgets what OpenAside did: the dataset is exactly as it was (a
+    /// transaction the opening started stays, and ends with a later close).
+    /// Never throws.
+    void AbandonOpen() noexcept;
+    /// OpenAside has run and waits for CompleteOpen or AbandonOpen.
+    bool OpeningPending() const { return opening_ != nullptr; }
     /// Closes the cursor, frees the cache and the fields. Ends the
     /// transaction with its DefaultAction when this dataset started it and
     /// no other open dataset uses it. Does nothing when closed.
-    void Close();
+    void Close() { Close(false); }
     bool Active() const { return active_; }
     void SetActive(bool value) { value ? Open() : Close(); }
 
@@ -283,6 +308,10 @@ public:
     /// Fetches up to `count` more rows into the cache without moving the
     /// current row; returns how many came. For models that grow on demand.
     int FetchMore(int count);
+    /// Tells the observers of the rows fetched since the count was
+    /// `oldCount` (RowsFetched): for rows fetched while the controls were
+    /// disabled (by work on another thread), which they were not told of.
+    void NotifyRowsFetched(int oldCount) { notifyFetched(oldCount); }
     /// True when the cursor has delivered every row (or when closed).
     bool AllFetched() const { return !active_ || cursorAtEnd_; }
 
@@ -314,6 +343,11 @@ public:
     /// The process-wide busy hook (see TFbBusyHook).
     static void SetBusyHook(TFbBusyHook hook);
 
+    /// The RDB$DB_KEY of the current row ("" with no current row, or when
+    /// the SELECT has no FB_INTERNAL_DBKEY column): 8 bytes for a table, 8
+    /// per joined table for a view.
+    std::string CurrentRowKey() const;
+
     /// Bytes the record cache holds for the rows fetched so far: its blocks
     /// (with the room left in the last) and its row index; blob contents
     /// read are not counted. 0 when closed.
@@ -338,35 +372,50 @@ protected:
     /// First step of Open: throw when the dataset cannot open (TFbTable:
     /// no table name). The default does nothing.
     virtual void CheckOpenable() {}
-    /// Called by Open with the connection attached and the transaction
-    /// active, before preparing: set the SELECT's text (regenerating it
-    /// when needed). The default does nothing.
-    virtual void BeforePrepare() {}
-    /// Called right after the SELECT is prepared (TFbTable prepares its
-    /// modification statements there). The default does nothing.
-    virtual void PrepareCompanions() {}
+    /// The server's part of an opening (OpenAside), with the connection
+    /// attached and the transaction active, before preparing: give
+    /// OpeningSQL its text. It must not change what the open dataset shows.
+    /// The default keeps the SELECT's text.
+    virtual void BeforePrepare();
+    /// Called by OpenAside after BeforePrepare: prepares OpeningSQL
+    /// (PrepareOpening). TFbTable checks its catalog facts against the
+    /// prepared statement there.
+    virtual void PrepareSelect() { PrepareOpening(); }
+    /// On the dataset's own thread, when CompleteOpen puts the opening in
+    /// place, before the fields are made (TFbTable takes the texts and
+    /// facts the opening used). The default does nothing.
+    virtual void CommitOpening() {}
+    /// When an opening is abandoned. The default does nothing.
+    virtual void AbandonOpening() {}
     /// Called when the transaction ends or the connection detaches:
     /// release every other statement. The default does nothing.
     virtual void ReleaseCompanions() {}
     /// Called after Close freed the rows and fields (TFbTable marks its
     /// definitions out of date there). The default does nothing.
     virtual void AfterCloseCleanup() {}
-    /// Marks computed columns of the definitions (one catalog query per
-    /// relation on the internal transaction).
+    /// Marks computed columns of the definitions, from the connection's
+    /// catalog facts of each relation met (TFbDatabase::TableFacts).
     virtual void MarkComputedFields(std::vector<FieldDef>& defs);
 
-    /// The SELECT statement (owned by the dataset).
+    /// Prepares OpeningSQL when it is not prepared.
+    void PrepareOpening();
+    /// Close, optionally leaving a transaction this dataset started running
+    /// (and the SELECT prepared): for a reopening that reads the same state
+    /// of the database. The transaction ends at a later close as usual.
+    void Close(bool keepTransaction);
+
+    /// The SELECT statement of the open dataset (owned by the dataset).
     TFbSQL& SelectSQL() const;
+    /// The statement an opening works on (during OpenAside): the SELECT
+    /// itself while the dataset is closed, else a statement of its own.
+    TFbSQL& OpeningSQL() const;
     /// The dataset's binding to its connection and transaction.
     TFbLink& Binding() const;
     /// Releases the SELECT's server statement and forgets the field
     /// definitions, so the next open prepares again.
     void Unprepare();
     bool Prepared() const { return prepared_; }
-    /// The RDB$DB_KEY of the current row ("" with no current row, or when
-    /// the SELECT has no FB_INTERNAL_DBKEY column): 8 bytes for a table, 8
-    /// per joined table for a view.
-    std::string CurrentRowKey() const;
+
     /// The key of cached row `index` ("" outside the cache).
     std::string RowKey(int index) const;
     /// The connection's dialect (3 without a connection).
@@ -379,7 +428,6 @@ private:
 
     void OnTransactionEnding();
     void OnDatabaseDisconnecting();
-    void prepare();
     void buildFieldDefs();
     void makeFields();
     void buildLayout();
@@ -392,8 +440,11 @@ private:
     void setReadRow(int row);
     const std::string& blobContent(const TField& f) const;
 
+    struct Opening;
+
     std::unique_ptr<Link> link_;
     std::unique_ptr<TFbSQL> select_;
+    std::unique_ptr<Opening> opening_;
     std::unique_ptr<Cache> cache_;
     std::vector<FieldDef> defs_;
     std::vector<std::unique_ptr<TField>> fields_;

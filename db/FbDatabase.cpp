@@ -1,6 +1,7 @@
 #include "db/FbDatabase.h"
 
-#include "db/FbSQL.h"
+#include "db/FbCatalogSQL.h"
+#include "db/FbUtils.h"
 #include "rtl/charset.h"
 
 #include <algorithm>
@@ -394,6 +395,7 @@ TFbDatabase::~TFbDatabase() {
         if (Connected()) DoDisconnect(true);
     } catch (...) {
     }
+    waitForLeaving();
     for (int i = 0; i < clients_.Count(); ++i)
         if (TFbLink* c = clients_.Take(i)) c->databaseGone();
     internalTransaction_.reset();
@@ -490,9 +492,9 @@ void TFbDatabase::DoConnect() {
         dpb_ = GenerateDPB(lines);
         dpbChanged_ = false;
     }
+    waitForLeaving();
     attach(dpb_);
-    chooseCharSet();
-    readDialect();
+    survey();
     if (dbSqlDialect_ < sqlDialect_) {
         sqlDialect_ = dbSqlDialect_;
         if (OnDialectDowngradeWarning) OnDialectDowngradeWarning(*this);
@@ -531,51 +533,79 @@ int askedCharSet(const std::vector<std::string>& lines) {
 
 } // namespace
 
-void TFbDatabase::chooseCharSet() {
+void TFbDatabase::startCatalogTransaction() {
+    // Read only and read committed: it sees every catalog change others
+    // commit, and the server counts it as committed from its start, so it
+    // holds no garbage back however long the connection lives.
+    static const char tpb[] = {isc_tpb_version3, isc_tpb_read, isc_tpb_read_committed,
+                               isc_tpb_rec_version};
+    struct {
+        isc_db_handle* db;
+        long length;
+        const char* tpb;
+    } teb{handle_.Ptr(), sizeof tpb, tpb};
+    TFbStatus status =
+        Capture(FbApi().isc_start_multiple(StatusVector(), catalogTr_.Ptr(), 1, &teb));
+    if (status) {
+        catalogTr_.Forget();
+        status.Raise();
+    }
+}
+
+void TFbDatabase::endCatalogTransaction() noexcept {
+    if (!catalogTr_) return;
+    // It wrote nothing: a refused commit loses nothing, and the owner then
+    // gives the handle back as it can.
+    if (FbApi().isc_commit_transaction(StatusVector(), catalogTr_.Ptr()) != 0) catalogTr_.Reset();
+    catalogTr_.Forget();
+}
+
+void TFbDatabase::waitForLeaving() noexcept {
+    if (leaving_.valid()) leaving_.wait();
+}
+
+void TFbDatabase::survey() {
     defaultCharSet_ = connectionCharSet_ = textCharSet_ = rtl::cs::None;
-    // The database's default set (second column 0) and the sets of the
-    // user tables' text columns (1), in one round trip.
+    serverVersion_.clear();
     int single = rtl::cs::None; // the one single-byte set met so far
     bool mixed = false;         // a multi-byte set, or two single-byte ones
+    bool dialectKnown = false;
     try {
-        TFbSQL q;
-        q.SetDatabase(this);
-        q.SetTransaction(internalTransaction_.get());
-        q.SetGoToFirstRecordOnExecute(false);
-        q.SQL().SetText(
-            "select coalesce(C.RDB$CHARACTER_SET_ID, 0), 0 from RDB$DATABASE D "
-            "left join RDB$CHARACTER_SETS C on C.RDB$CHARACTER_SET_NAME = "
-            "D.RDB$CHARACTER_SET_NAME "
-            "union "
-            "select coalesce(F.RDB$CHARACTER_SET_ID, 0), 1 from RDB$RELATION_FIELDS RF "
-            "join RDB$RELATIONS R on R.RDB$RELATION_NAME = RF.RDB$RELATION_NAME "
-            "join RDB$FIELDS F on F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE "
-            "where coalesce(R.RDB$SYSTEM_FLAG, 0) = 0 and (F.RDB$FIELD_TYPE in (14, 37) or "
-            "(F.RDB$FIELD_TYPE = 261 and F.RDB$FIELD_SUB_TYPE = 1))");
-        q.ExecQuery();
-        while (TFbXSQLDA* row = q.FetchNext()) {
-            const int id = (*row)[0].AsLong();
-            if ((*row)[1].AsLong() == 0) defaultCharSet_ = id;
+        startCatalogTransaction();
+        TFbCatalogQuery q(handle_.Ptr(), catalogTr_.Ptr());
+        TFbCatalogQuery::Row row;
+        bool serverFacts = true;
+        try {
+            q.One(FbCatalogSurveySQL(true), {}, {16, 16, 16, 16, 64}, row);
+        } catch (const EFbFirebirdError&) {
+            // A server before Firebird 2.1: no MON$ tables, no SYSTEM context.
+            serverFacts = false;
+            q.One(FbCatalogSurveySQL(false), {}, {16, 16, 16}, row);
+        }
+        defaultCharSet_ = static_cast<int>(FbRowInt(row, 0));
+        for (std::size_t i = 0; i < 3; ++i) {
+            const int id = static_cast<int>(FbRowInt(row, i));
             // Text without a set, bytes, and ASCII read alike in any
-            // single-byte set.
-            if (id == rtl::cs::None || id == rtl::cs::Octets || id == rtl::cs::Ascii) continue;
+            // single-byte set (the query leaves them out of the columns').
+            if (!row[i] || id == rtl::cs::None || id == rtl::cs::Octets || id == rtl::cs::Ascii)
+                continue;
             if (!rtl::isSingleByte(id) || (single != rtl::cs::None && single != id))
                 mixed = true;
             else
                 single = id;
         }
-        q.Close();
-        q.SetTransaction(nullptr);
-        internalTransaction_->Commit();
-    } catch (...) {
+        if (serverFacts && row[3]) {
+            dbSqlDialect_ = static_cast<int>(FbRowInt(row, 3));
+            dialectKnown = true;
+            serverVersion_ = FbRowText(row, 4);
+        }
+    } catch (const EFbError&) {
         // A server without this catalog (or a refused read) leaves the
         // connection as it was asked for: text in each column's own set.
-        try {
-            if (internalTransaction_->Active()) internalTransaction_->Rollback();
-        } catch (...) {
-        }
+        endCatalogTransaction();
         mixed = false;
     }
+    if (!dialectKnown) readDatabaseInfo();
     const int asked = askedCharSet(params_);
     if (asked >= 0) {
         connectionCharSet_ = asked;
@@ -586,9 +616,14 @@ void TFbDatabase::chooseCharSet() {
         // The block as asked, then the one clump (the builder's, without its
         // version byte).
         const std::string dpb = first + GenerateDPB({"lc_ctype=UTF8"}).substr(1);
-        TFbStatus status = Capture(FbApi().isc_detach_database(StatusVector(), handle_.Ptr()));
-        // One more try that ignores its result, then the handle is ours no more.
-        if (status) handle_.Reset();
+        // The first attachment ends (its transaction rolled back, then the
+        // detach) on a thread of its own while the second one is made:
+        // nobody waits for its answers. Its handles are the thread's alone.
+        leaving_ = std::async(std::launch::async,
+                              [tr = std::move(catalogTr_), db = std::move(handle_)]() mutable {
+                                  tr.Reset();
+                                  db.Reset();
+                              });
         try {
             attach(dpb);
             connectionCharSet_ = rtl::cs::Utf8;
@@ -600,18 +635,24 @@ void TFbDatabase::chooseCharSet() {
     textCharSet_ = connectionCharSet_ != rtl::cs::None ? connectionCharSet_ : single;
 }
 
-void TFbDatabase::readDialect() {
+void TFbDatabase::readDatabaseInfo() {
     const TFbClientApi& api = FbApi();
-    char item = isc_info_db_sql_dialect;
+    const char items[] = {isc_info_db_sql_dialect};
     char reply[512] = {};
-    Call(api.isc_database_info(StatusVector(), handle_.Ptr(), 1, &item, sizeof reply, reply));
-    if (reply[0] != isc_info_db_sql_dialect) {
-        dbSqlDialect_ = 1;
-        return;
+    Call(api.isc_database_info(StatusVector(), handle_.Ptr(), sizeof items, items, sizeof reply,
+                               reply));
+    // A server that does not answer the item speaks dialect 1.
+    dbSqlDialect_ = 1;
+    for (const char* p = reply; p + 3 <= reply + sizeof reply;) {
+        const char item = *p++;
+        if (item == isc_info_end || item == isc_info_truncated) break;
+        const short len = static_cast<short>(api.isc_vax_integer(p, 2));
+        p += 2;
+        if (len < 0 || p + len > reply + sizeof reply) break;
+        if (item == isc_info_db_sql_dialect && len >= 1 && len <= 4)
+            dbSqlDialect_ = static_cast<int>(api.isc_vax_integer(p, len));
+        p += len;
     }
-    short len = static_cast<short>(api.isc_vax_integer(reply + 1, 2));
-    if (len < 1 || len > 4) len = 1;
-    dbSqlDialect_ = static_cast<int>(api.isc_vax_integer(reply + 3, len));
 }
 
 void TFbDatabase::DoDisconnect(bool force) {
@@ -625,6 +666,8 @@ void TFbDatabase::DoDisconnect(bool force) {
         }
     });
     tellClients(clients_, force, [](TFbLink& c) { c.DatabaseDisconnecting(); });
+    endCatalogTransaction();
+    facts_.clear();
     TFbStatus status = Capture(FbApi().isc_detach_database(StatusVector(), handle_.Ptr()));
     if (status) {
         if (!force) status.Raise();
@@ -667,6 +710,7 @@ void TFbDatabase::SetClientLib(TFbClientLib value) {
     if (OnClientLibChange) OnClientLibChange(*this, value, abort);
     if (abort) return;
     if (Connected()) DoDisconnect(true);
+    waitForLeaving();
     UnloadClientLibrary();
     SetClientLibraryName(file);
     clientLib_ = value;
@@ -695,6 +739,91 @@ void TFbDatabase::ExecuteImmediate(const std::string& sql) {
         tr.Commit();
     else
         tr.CommitRetaining();
+    // The statement may have changed any table.
+    facts_.clear();
+}
+
+void TFbDatabase::ListTableNames(std::vector<std::string>& names, bool includeSystemTables) {
+    if (!Connected()) Open();
+    if (!catalogTr_) startCatalogTransaction();
+    TFbCatalogQuery q(handle_.Ptr(), catalogTr_.Ptr());
+    // Filled into a local list and swapped in, so observers of the caller's
+    // list see one change.
+    std::vector<std::string> result;
+    std::map<std::string, std::string> stamps;
+    const auto each = [&](const TFbCatalogQuery::Row& row) {
+        result.push_back(FbTrimRight(FbRowText(row, 0)));
+        if (row.size() > 1) stamps[result.back()] = FbRowText(row, 1);
+    };
+    try {
+        try {
+            q.Each(FbCatalogTableNamesSQL(includeSystemTables), {}, each);
+        } catch (const EFbFirebirdError& e) {
+            if (e.ConnectionLost()) throw;
+            // A server before Firebird 2.1 (no HASH): the names alone, and no
+            // kept fact can be vouched for.
+            result.clear();
+            stamps.clear();
+            facts_.clear();
+            q.Each(FbCatalogTableNamesSQL(includeSystemTables, false), {}, each);
+        }
+    } catch (...) {
+        // The next listing starts afresh.
+        endCatalogTransaction();
+        throw;
+    }
+    for (auto it = facts_.begin(); it != facts_.end();) {
+        auto listed = stamps.find(it->first);
+        if (listed != stamps.end() && listed->second != it->second->Stamp)
+            it = facts_.erase(it);
+        else
+            ++it;
+    }
+    names.swap(result);
+}
+
+std::shared_ptr<const TFbTableFacts> TFbDatabase::TableFacts(const std::string& relation,
+                                                             TFbTransaction& tr, bool fresh) {
+    if (!fresh) {
+        auto kept = facts_.find(relation);
+        if (kept != facts_.end()) return kept->second;
+    }
+    CheckActive();
+    tr.CheckInTransaction();
+    auto facts = std::make_shared<TFbTableFacts>();
+    facts->Relation = relation;
+    TFbCatalogQuery q(handle_.Ptr(), tr.Handle());
+    std::string records;
+    const auto head = [&](const TFbCatalogQuery::Row& row) {
+        facts->Found = true;
+        facts->Updatable = FbRowInt(row, 0) == 0 && FbRowInt(row, 1) == 8;
+        facts->Stamp = FbRowText(row, 2);
+    };
+    try {
+        TFbCatalogQuery::Row row;
+        if (q.One(FbCatalogTableFactsSQL(true), {relation}, {16, 16, 64, kFbFactsBytes}, row)) {
+            head(row);
+            records = FbRowText(row, 3);
+        }
+    } catch (const EFbFirebirdError& e) {
+        if (e.ConnectionLost() || e.IBErrorCode() == isc_cancelled) throw;
+        // More columns than one text holds: one record a row.
+        records.clear();
+        q.Each(FbCatalogTableFactsSQL(false), {relation}, [&](const TFbCatalogQuery::Row& row) {
+            head(row);
+            records += FbRowText(row, 3);
+        });
+    }
+    FbReadFactRecords(*facts, records);
+    facts_[relation] = facts;
+    return facts;
+}
+
+void TFbDatabase::ForgetTableFacts(const std::string& relation) {
+    if (relation.empty())
+        facts_.clear();
+    else
+        facts_.erase(relation);
 }
 
 void TFbDatabase::CreateDatabase(const std::string& sql, int dialect) {
@@ -777,6 +906,13 @@ bool TFbDatabase::CanCancelOperation() {
 TFbCancellableCall::TFbCancellableCall(TFbDatabase& db, std::function<void()> work)
     : db_(db), result_(std::async(std::launch::async, std::move(work))) {}
 
+TFbCancellableCall::TFbCancellableCall(TFbDatabase& db,
+                                       std::function<void(const std::atomic<bool>&)> work,
+                                       bool stopOnServer)
+    : db_(db), stopOnServer_(stopOnServer),
+      result_(
+          std::async(std::launch::async, [this, w = std::move(work)] { w(cancelRequested_); })) {}
+
 TFbCancellableCall::~TFbCancellableCall() {
     if (!result_.valid()) return;
     // The work may still be on its way to the server when the first cancel
@@ -791,7 +927,7 @@ bool TFbCancellableCall::WaitFor(std::chrono::milliseconds limit) const {
 
 bool TFbCancellableCall::Cancel() {
     cancelRequested_ = true;
-    return !Finished() && db_.CancelOperation();
+    return stopOnServer_ && !Finished() && db_.CancelOperation();
 }
 
 void TFbCancellableCall::Get() {

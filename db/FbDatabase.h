@@ -3,12 +3,14 @@
 // through which statements and datasets are bound to both and hear about
 // their ends (TFbLink).
 #include "db/Fb.h"
+#include "db/FbCatalog.h"
 #include "db/FbIntf.h"
 
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <future>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -194,7 +196,9 @@ public:
     void CheckInactive() const;
 
     /// Character sets of the attachment, known from the connect on (0, NONE,
-    /// before it). The database's default set (RDB$DATABASE).
+    /// before it), from one catalog query that also gives the dialect and
+    /// the server's version (FbCatalogSurveySQL). The database's default set
+    /// (RDB$DATABASE).
     int DefaultCharSetId() const { return defaultCharSet_; }
     /// The set the attachment asked the server for (lc_ctype): the text of
     /// every column that has a set arrives in it; NONE when it asked for
@@ -210,6 +214,9 @@ public:
     int TextCharSetId() const { return textCharSet_; }
     /// The block sent at the last attach, the added line included.
     const std::string& DPB() const { return attachDpb_; }
+    /// The server's version as it tells it ("3.0.11"), known from the
+    /// connect on; empty when the server did not say (before Firebird 2.1).
+    const std::string& ServerVersion() const { return serverVersion_; }
 
     int SQLDialect() const { return sqlDialect_; }
     /// Client error 87 below 1, or above DBSQLDialect while connected.
@@ -222,7 +229,9 @@ public:
     TFbTransaction* DefaultTransaction() const { return defaultTransaction_; }
     void SetDefaultTransaction(TFbTransaction* tr);
 
-    /// The connection's own transaction (owned), for catalog work.
+    /// The connection's own transaction (owned), for statements run on the
+    /// connection's behalf (ExecuteImmediate); inactive otherwise. Catalog
+    /// reads run on the catalog transaction or on the caller's.
     TFbTransaction* InternalTransaction() const { return internalTransaction_.get(); }
 
     /// 0 disables the idle disconnect (the only mode this program uses);
@@ -243,13 +252,36 @@ public:
     void SetTraceFlags(unsigned flags) { traceFlags_ = flags; }
 
     /// Fills `names` with the table names (trailing blanks removed), in the
-    /// server's order; views never, system tables only when asked.
+    /// server's order; views never, system tables only when asked. Opens a
+    /// closed connection first. Read on the connection's catalog
+    /// transaction (see TableFacts), never on the caller's; kept catalog
+    /// facts that the listing shows changed are forgotten.
     void ListTableNames(std::vector<std::string>& names, bool includeSystemTables = false);
+
+    /// The catalog facts of the relation named `relation` exactly as the
+    /// catalog stores it, read in one exchange on `tr` (a transaction of
+    /// this connection, started when inactive) the first time, or anew when
+    /// `fresh`, then kept until the connection detaches. A listing or
+    /// ExecuteImmediate that changed them makes the connection forget them;
+    /// the caller forgets them (ForgetTableFacts) when what the server
+    /// describes no longer matches. A relation the catalog lacks gives facts
+    /// with Found false (kept too). The server's errors as EFbError.
+    std::shared_ptr<const TFbTableFacts> TableFacts(const std::string& relation, TFbTransaction& tr,
+                                                    bool fresh = false);
+    /// Forgets the kept facts of `relation`; of every relation when empty.
+    void ForgetTableFacts(const std::string& relation = {});
+
+    /// The connection's catalog transaction: read only, read committed (it
+    /// sees what others committed, and holds nothing back on the server),
+    /// started at the connect for the survey and kept for the table
+    /// listings until the connection detaches. Null when not running.
+    isc_tr_handle CatalogTransaction() const { return catalogTr_.Get(); }
 
     /// Runs one statement without parameters or results (DDL, CREATE USER,
     /// ...) in the internal transaction and commits it (retaining, when the
-    /// internal transaction was already active). Client error 15 when not
-    /// connected; the server's refusal as EFbFirebirdError.
+    /// internal transaction was already active); forgets every kept catalog
+    /// fact. Client error 15 when not connected; the server's refusal as
+    /// EFbFirebirdError.
     void ExecuteImmediate(const std::string& sql);
 
     /// Creates the database named by `sql` ("CREATE DATABASE '...' ...")
@@ -301,9 +333,19 @@ private:
     friend struct TFbPairing;
     void paramsChanging();
     void loginStep();
-    void readDialect();
+    /// The database-information request: the dialect, for a server that
+    /// did not tell it through the survey. More items may join the list.
+    void readDatabaseInfo();
     void attach(const std::string& dpb);
-    void chooseCharSet();
+    /// The character sets, the dialect and the server's version, in one
+    /// catalog query on the catalog transaction; re-attaches with
+    /// lc_ctype=UTF8 when the database needs it.
+    void survey();
+    void startCatalogTransaction();
+    /// Ends the catalog transaction (commit, or dropped when that fails).
+    void endCatalogTransaction() noexcept;
+    /// Waits until an attachment left behind by the UTF8 re-attach is gone.
+    void waitForLeaving() noexcept;
 
     std::string databaseName_;
     std::vector<std::string> params_;
@@ -327,6 +369,12 @@ private:
     TFbClientLib clientLib_ = clAutoDetect;
     bool allowStreamedConnected_ = true;
     unsigned traceFlags_ = 0;
+    std::string serverVersion_;
+    TFbTransactionHandle catalogTr_;
+    std::map<std::string, std::shared_ptr<const TFbTableFacts>> facts_;
+    /// The first attachment of a UTF8 re-attach, detaching on a thread of
+    /// its own while the second one is made.
+    std::future<void> leaving_;
 };
 
 /// One client transaction spanning the connections registered with it.
@@ -445,6 +493,12 @@ class TFbCancellableCall {
 public:
     /// Starts `work` at once.
     TFbCancellableCall(TFbDatabase& db, std::function<void()> work);
+    /// Starts `work` at once, handing it the cancel mark to look at between
+    /// its steps. Without `stopOnServer`, Cancel only sets that mark: for
+    /// work made of short calls that must not be cut off halfway (fetching
+    /// the rest of a cursor, which would not survive a stopped fetch).
+    TFbCancellableCall(TFbDatabase& db, std::function<void(const std::atomic<bool>&)> work,
+                       bool stopOnServer);
     /// Cancels work still running and waits for its end, so no thread
     /// outlives the object. Never throws.
     ~TFbCancellableCall();
@@ -468,5 +522,6 @@ public:
 private:
     TFbDatabase& db_;
     std::atomic<bool> cancelRequested_{false};
+    bool stopOnServer_ = true;
     std::future<void> result_;
 };

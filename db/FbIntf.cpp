@@ -1,6 +1,6 @@
 #include "db/FbIntf.h"
 
-#include "db/Fb.h"
+#include "db/FbError.h"
 
 #include <dlfcn.h>
 
@@ -139,6 +139,7 @@ void bindAll() {
     }
     bindOptional(api.fb_interpret, "fb_interpret");
     bindOptional(api.fb_cancel_operation, "fb_cancel_operation");
+    bindOptional(api.isc_dsql_exec_immed2, "isc_dsql_exec_immed2");
 }
 
 } // namespace

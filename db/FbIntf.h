@@ -73,6 +73,9 @@ struct TFbClientApi {
     /// Optional: the length-bounded message interpreter; null when the
     /// library does not export it (isc_interprete is used instead).
     decltype(&::fb_interpret) fb_interpret = nullptr;
+    /// Optional: runs a statement that gives at most one row and brings the
+    /// row back with the same answer; null when the library lacks it.
+    decltype(&::isc_dsql_exec_immed2) isc_dsql_exec_immed2 = nullptr;
     /// Optional: stops the call running on an attachment, from another
     /// thread; null when the library cannot cancel.
     decltype(&::fb_cancel_operation) fb_cancel_operation = nullptr;

@@ -980,7 +980,9 @@ void TFbSQL::ExecQuery() {
     case SQLSelectForUpdate:
         Call(
             api.isc_dsql_execute2(StatusVector(), TRHandle(), handle_.Ptr(), dialect, in, nullptr));
-        Call(api.isc_dsql_set_cursor_name(StatusVector(), handle_.Ptr(), cursorName_.c_str(), 0));
+        if (namedCursor_)
+            Call(api.isc_dsql_set_cursor_name(StatusVector(), handle_.Ptr(), cursorName_.c_str(),
+                                              0));
         open_ = true;
         atStart_ = true;
         atEnd_ = false;

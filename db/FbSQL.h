@@ -368,6 +368,12 @@ public:
     std::string SoleRelationName() const;
     /// Set at the first prepare: Name followed by 8 random digits.
     const std::string& CursorName() const { return cursorName_; }
+    /// Give the cursor its name on the server at each execution (default
+    /// false): only a statement that another one addresses by that name
+    /// ("where current of") needs it, and naming it makes the execution wait
+    /// for an answer of its own instead of travelling with the first fetch.
+    bool NamedCursor() const { return namedCursor_; }
+    void SetNamedCursor(bool v) { namedCursor_ = v; }
     /// The text sent to the server (markers replaced by "?").
     const std::string& ProcessedSQL() const { return processedSQL_; }
     isc_stmt_handle* Handle() { return handle_.Ptr(); }
@@ -394,6 +400,7 @@ private:
     bool paramCheck_ = true;
     bool inventParamNames_ = false;
     bool goToFirst_ = true;
+    bool namedCursor_ = false;
     TFbStatementHandle handle_;
     bool prepared_ = false;
     bool open_ = false;

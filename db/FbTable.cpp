@@ -1,28 +1,51 @@
 #include "db/FbTable.h"
 
-#include "db/FbDataSetCatalog.h"
+#include "db/FbCatalogSQL.h"
 #include "db/FbDatabase.h"
 #include "db/FbSQL.h"
-#include "db/FbUtils.h"
-#include "rtl/strutil.h"
 
 #include <array>
 
 namespace {
 
-std::string joinFields(const std::vector<std::string>& fields) {
-    std::string r;
-    for (const std::string& f : fields) {
-        if (!r.empty()) r += ";";
-        r += f;
+/// The SQL type a described column has for the catalog's RDB$FIELD_TYPE,
+/// for the kinds that arrive as they are stored; 0 for the others (arrays,
+/// and the kinds a server may send bound to another type).
+int describedTypeOf(int fieldType) {
+    switch (fieldType) {
+    case 7:
+        return SQL_SHORT;
+    case 8:
+        return SQL_LONG;
+    case 10:
+        return SQL_FLOAT;
+    case 12:
+        return SQL_TYPE_DATE;
+    case 13:
+        return SQL_TYPE_TIME;
+    case 14:
+        return SQL_TEXT;
+    case 16:
+        return SQL_INT64;
+    case 23:
+        return SQL_BOOLEAN;
+    case 27:
+        return SQL_DOUBLE;
+    case 35:
+        return SQL_TIMESTAMP;
+    case 37:
+        return SQL_VARYING;
+    case 261:
+        return SQL_BLOB;
+    default:
+        return 0;
     }
-    return r;
 }
 
 } // namespace
 
 struct TFbTable::Companions {
-    // Refresh, delete, insert and modify: generated and prepared, never run.
+    // Refresh, delete, insert and modify: generated, prepared only when used.
     std::array<TFbSQL, 4> statements;
 };
 
@@ -55,12 +78,12 @@ void TFbTable::SetTableName(const std::string& name) {
     modifyText_.clear();
     for (TFbSQL& st : companions_->statements)
         st.SQL().Clear();
-    regenerate_ = true;
     indexName_.clear();
     indexFieldNames_.clear();
     indexDescending_ = false;
     primaryKey_.clear();
     indexDefs_.clear();
+    facts_.reset();
     // Updatability belongs to the table that was read, not to the next one.
     readOnly_ = false;
 }
@@ -68,10 +91,7 @@ void TFbTable::SetTableName(const std::string& name) {
 void TFbTable::SetFilter(const std::string& filter) {
     if (filtered_ && filter != filter_) {
         filter_ = filter;
-        if (Active())
-            ReopenKeepingRow();
-        else
-            regenerate_ = true;
+        if (Active()) ReopenKeepingRow();
         return;
     }
     filter_ = filter;
@@ -80,7 +100,6 @@ void TFbTable::SetFilter(const std::string& filter) {
 void TFbTable::SetFiltered(bool value) {
     if (value == filtered_) return;
     filtered_ = value;
-    regenerate_ = true;
     if (Active()) ReopenKeepingRow();
 }
 
@@ -91,28 +110,24 @@ void TFbTable::SetFilterOptions(int options) {
 void TFbTable::SetDefaultIndex(bool value) {
     if (value != defaultIndex_) {
         defaultIndex_ = value;
-        regenerate_ = true;
     }
 }
 
 void TFbTable::SetIndexFieldNames(const std::string& value) {
     if (value != indexFieldNames_) {
         indexFieldNames_ = value;
-        regenerate_ = true;
     }
 }
 
 void TFbTable::SetIndexName(const std::string& value) {
     if (value != indexName_) {
         indexName_ = value;
-        regenerate_ = true;
     }
 }
 
 void TFbTable::SetIndexDescending(bool value) {
     if (value != indexDescending_) {
         indexDescending_ = value;
-        regenerate_ = true;
     }
 }
 
@@ -120,11 +135,25 @@ void TFbTable::ReopenKeepingRow(int searchLimit) {
     if (!Active()) return;
     TFbBusyScope busy; // the walk back to the row may fetch many rows
     const std::string key = CurrentRowKey();
-    regenerate_ = true;
+    reopenAside();
+    CompleteReopen(key, searchLimit);
+}
+
+void TFbTable::reopenAside() {
+    try {
+        OpenAside();
+    } catch (...) {
+        // As a close and a failed open would leave it: closed.
+        AbandonOpen();
+        Close(true);
+        throw;
+    }
+}
+
+void TFbTable::CompleteReopen(const std::string& key, int searchLimit) {
     DisableControls();
     try {
-        Close();
-        Open();
+        CompleteOpen();
         if (!key.empty()) {
             // Walk from the first row until the row with the same key is
             // current; without it, stay on the first row. The limit keeps a
@@ -145,29 +174,139 @@ void TFbTable::ReopenKeepingRow(int searchLimit) {
     EnableControls();
 }
 
+void TFbTable::ApplyFilter(const std::string& filter, bool filtered) {
+    SetFilterForNextOpen(filter, filtered);
+    if (!Active()) return;
+    TFbBusyScope busy;
+    reopenAside();
+    CompleteOpen();
+}
+
 void TFbTable::CheckOpenable() {
     if (tableName_.empty()) RaiseClientError(75);
 }
 
+/// What an opening generated, put in place when it completes.
+struct TFbTable::Pending {
+    std::shared_ptr<const TFbTableFacts> facts;
+    bool fresh = false; ///< read during this opening
+    bool readOnly = false;
+    std::string select, refresh, del, ins, mod;
+};
+
 void TFbTable::BeforePrepare() {
-    if (!regenerate_) return;
-    Unprepare();
-    generateSelect();
-    if (!readOnly_) generateModifications();
-    regenerate_ = false;
+    pending_ = std::make_unique<Pending>();
+    pending_->readOnly = readOnly_;
+    takeFacts(false);
 }
 
-void TFbTable::PrepareCompanions() {
-    for (TFbSQL& st : companions_->statements) {
-        if (st.SQL().Count() == 0) continue;
-        st.SetDatabase(Database());
-        st.SetTransaction(Transaction());
-        try {
-            st.Prepare();
-        } catch (const EFbFirebirdPermissionError&) {
-            // No right to change the table: it is shown all the same.
-        }
+void TFbTable::takeFacts(bool fresh) {
+    Binding().EnsureActive();
+    Pending& p = *pending_;
+    p.facts =
+        Database()->TableFacts(FbCatalogRelationName(dialect(), tableName_), *Transaction(), fresh);
+    p.fresh = fresh;
+    // A table that the catalog does not know is left to the SELECT, whose
+    // prepare says so in the server's words.
+    if (p.facts->Found && !p.facts->Updatable) p.readOnly = true;
+    const int d = dialect();
+    std::string order;
+    if (!indexFieldNames_.empty()) {
+        order = indexFieldNames_;
+    } else if (!indexName_.empty()) {
+        for (const TFbIndexDef& def : p.facts->Indexes)
+            if (def.Name == indexName_) order = def.Fields;
+    } else if (defaultIndex_) {
+        order = p.facts->PrimaryKey;
     }
+    p.select = FbTableSelectSQL(d, tableName_, filter_, filtered_, order, indexDescending_);
+    p.refresh = FbTableRefreshSQL(d, tableName_);
+    p.del.clear();
+    p.ins.clear();
+    p.mod.clear();
+    if (!p.readOnly) {
+        std::vector<std::string> fields;
+        for (const TFbColumnFacts& c : p.facts->Columns)
+            if (!c.Computed && c.Kind().DataType != ftUnknown) fields.push_back(c.Name);
+        p.del = FbTableDeleteSQL(d, tableName_);
+        p.ins = FbTableInsertSQL(d, tableName_, fields);
+        p.mod = FbTableModifySQL(d, tableName_, fields);
+    }
+    TFbSQL& st = OpeningSQL();
+    const std::string before = st.SQL().Text();
+    st.SQL().SetText(p.select);
+    // A closed table's SELECT that keeps its text stays prepared.
+    if (&st == &SelectSQL() && st.SQL().Text() != before) Unprepare();
+}
+
+void TFbTable::PrepareSelect() {
+    const std::string relation = pending_->facts->Relation;
+    try {
+        PrepareOpening();
+    } catch (const EFbFirebirdError& e) {
+        // Facts kept from an earlier open may name a key column another user
+        // has dropped since: read them again and make the SELECT anew once.
+        if (pending_->fresh || e.ConnectionLost() || e.IBErrorCode() == isc_cancelled) throw;
+        Database()->ForgetTableFacts(relation);
+        takeFacts(true);
+        PrepareOpening();
+        return;
+    }
+    if (pending_->fresh || descriptionMatches(OpeningSQL())) return;
+    // Another user altered the table since its facts were read.
+    Database()->ForgetTableFacts(relation);
+    takeFacts(true);
+    PrepareOpening();
+}
+
+void TFbTable::CommitOpening() {
+    if (!pending_) return;
+    Pending& p = *pending_;
+    facts_ = p.facts;
+    primaryKey_ = p.facts->PrimaryKey;
+    indexDefs_ = p.facts->Indexes;
+    readOnly_ = p.readOnly;
+    selectText_ = p.select;
+    refreshText_ = p.refresh;
+    deleteText_ = p.del;
+    insertText_ = p.ins;
+    modifyText_ = p.mod;
+    const std::string* texts[] = {&refreshText_, &deleteText_, &insertText_, &modifyText_};
+    for (std::size_t i = 0; i < companions_->statements.size(); ++i)
+        companions_->statements[i].SQL().SetText(*texts[i]);
+    pending_.reset();
+}
+
+void TFbTable::AbandonOpening() {
+    pending_.reset();
+}
+
+bool TFbTable::descriptionMatches(TFbSQL& st) const {
+    const TFbTableFacts& facts = *pending_->facts;
+    if (!facts.Found) return true;
+    TFbXSQLDA& cols = st.CurrentRow();
+    std::size_t k = 0;
+    for (int i = 0; i < cols.Count(); ++i) {
+        TFbXSQLVAR& v = cols[i];
+        if (v.Name() == "FB_INTERNAL_DBKEY") continue;
+        if (k >= facts.Columns.size()) return false;
+        const TFbColumnFacts& c = facts.Columns[k++];
+        if (!FbSameColumnName(c.Name, v.SQLName())) return false;
+        // Dialect 1 reads some kinds as others (numbers as doubles): there
+        // the names alone tell.
+        const int type = dialect() == 1 ? 0 : describedTypeOf(c.FieldType);
+        if (type != 0 && type != v.SQLType()) return false;
+        if ((type == SQL_SHORT || type == SQL_LONG || type == SQL_INT64) && c.Scale != v.SQLScale())
+            return false;
+    }
+    return k == facts.Columns.size();
+}
+
+TFbSQL& TFbTable::Statement(TFbTableStatement which) {
+    TFbSQL& st = companions_->statements[static_cast<std::size_t>(which)];
+    st.SetDatabase(Database());
+    st.SetTransaction(Transaction());
+    return st;
 }
 
 void TFbTable::ReleaseCompanions() {
@@ -178,138 +317,4 @@ void TFbTable::ReleaseCompanions() {
         } catch (...) {
         }
     }
-}
-
-void TFbTable::AfterCloseCleanup() {
-    // Every open generates the SELECT and reads the catalog again.
-    regenerate_ = true;
-}
-
-void TFbTable::readCatalogFields(TFbInternalTransactionScope& scope) {
-    catalogFields_.clear();
-    const std::string rel = FbCatalogRelationName(dialect(), tableName_);
-    auto st = scope.Statement(
-        "Select R.RDB$FIELD_NAME, R.RDB$FIELD_POSITION, F.RDB$COMPUTED_BLR, "
-        "F.RDB$DEFAULT_VALUE, F.RDB$NULL_FLAG, F.RDB$FIELD_LENGTH, F.RDB$FIELD_SCALE, "
-        "F.RDB$FIELD_TYPE, F.RDB$FIELD_SUB_TYPE, F.RDB$EXTERNAL_LENGTH, "
-        "F.RDB$EXTERNAL_SCALE, F.RDB$EXTERNAL_TYPE "
-        "from RDB$RELATION_FIELDS R, RDB$FIELDS F where R.RDB$RELATION_NAME = '" +
-        FbQuoteLiteral(rel) +
-        "' "
-        "and R.RDB$FIELD_SOURCE = F.RDB$FIELD_NAME "
-        "order by R.RDB$FIELD_POSITION");
-    st->ExecQuery();
-    while (TFbXSQLDA* row = st->FetchNext()) {
-        CatalogField f;
-        f.name = FbTrimRight((*row)[0].AsString());
-        f.kind = FieldKindOfCatalogType((*row)[7].AsLong(), (*row)[6].AsLong(), (*row)[8].AsLong(),
-                                        (*row)[5].AsLong());
-        f.computed = !(*row)[2].IsNull();
-        f.required = (*row)[3].IsNull() && (*row)[4].AsLong() == 1;
-        catalogFields_.push_back(std::move(f));
-    }
-    st->Close();
-}
-
-void TFbTable::readIndexDefs(TFbInternalTransactionScope& scope) {
-    indexDefs_.clear();
-    primaryKey_.clear();
-    const int d = dialect();
-    const std::string rel = FbCatalogRelationName(d, tableName_);
-    auto outer = scope.Statement(
-        "Select I.RDB$INDEX_NAME, I.RDB$UNIQUE_FLAG, I.RDB$INDEX_TYPE, "
-        "I.RDB$SEGMENT_COUNT, S.RDB$FIELD_NAME, R.RDB$CONSTRAINT_TYPE "
-        "from RDB$INDICES I, RDB$INDEX_SEGMENTS S   LEFT JOIN RDB$RELATION_CONSTRAINTS R ON "
-        "( R.RDB$INDEX_NAME = S.RDB$INDEX_NAME) "
-        "where I.RDB$INDEX_NAME = S.RDB$INDEX_NAME and I.RDB$RELATION_NAME = '" +
-        FbQuoteLiteral(rel) + "'");
-    outer->ExecQuery();
-    while (TFbXSQLDA* row = outer->FetchNext()) {
-        TFbIndexDef def;
-        def.Name = FbTrimRight((*row)[0].AsString());
-        def.Primary = rtl::upperCase((*row)[5].AsString()).find("PRIMARY KEY") != std::string::npos;
-        def.Unique = (*row)[1].AsLong() == 1;
-        const int segments = (*row)[3].AsLong();
-        if (segments <= 1) {
-            def.Fields = FbTrim((*row)[4].AsString());
-        } else {
-            auto inner = scope.Statement(
-                "Select RDB$FIELD_NAME from RDB$INDEX_SEGMENTS where RDB$INDEX_NAME = '" +
-                FbQuoteLiteral(NormalizeIdentifier(d, QuoteIdentifier(d, def.Name))) +
-                "'ORDER BY RDB$FIELD_POSITION");
-            inner->ExecQuery();
-            std::vector<std::string> fields;
-            while (TFbXSQLDA* seg = inner->FetchNext())
-                fields.push_back(FbTrim((*seg)[0].AsString()));
-            inner->Close();
-            def.Fields = joinFields(fields);
-            // The outer query lists one row per segment: skip the others.
-            for (std::size_t i = 1; i < fields.size(); ++i)
-                if (!outer->FetchNext()) break;
-        }
-        if (def.Primary) primaryKey_ = def.Fields;
-        indexDefs_.push_back(std::move(def));
-    }
-    outer->Close();
-}
-
-void TFbTable::readUpdatability(TFbInternalTransactionScope& scope) {
-    const std::string rel = FbCatalogRelationName(dialect(), tableName_);
-    auto st = scope.Statement(
-        "Select RDB$SYSTEM_FLAG, RDB$DBKEY_LENGTH from RDB$RELATIONS where RDB$RELATION_NAME = '" +
-        FbQuoteLiteral(rel) + "'");
-    st->ExecQuery();
-    bool updatable = false;
-    if (TFbXSQLDA* row = st->FetchNext())
-        updatable = (*row)[0].AsLong() == 0 && (*row)[1].AsLong() == 8;
-    st->Close();
-    if (!updatable) readOnly_ = true;
-}
-
-void TFbTable::generateSelect() {
-    Binding().EnsureActive();
-    const int d = dialect();
-    {
-        TFbInternalTransactionScope scope(*Database());
-        if (!Active()) readCatalogFields(scope);
-        readIndexDefs(scope);
-        scope.Commit();
-    }
-    std::string order;
-    if (!indexFieldNames_.empty()) {
-        order = indexFieldNames_;
-    } else if (!indexName_.empty()) {
-        for (const TFbIndexDef& def : indexDefs_)
-            if (def.Name == indexName_) order = def.Fields;
-    } else if (defaultIndex_) {
-        order = primaryKey_;
-    }
-    selectText_ = FbTableSelectSQL(d, tableName_, filter_, filtered_, order, indexDescending_);
-    refreshText_ = FbTableRefreshSQL(d, tableName_);
-    SelectSQL().SQL().SetText(selectText_);
-    companions_->statements[0].SQL().SetText(refreshText_);
-}
-
-void TFbTable::generateModifications() {
-    {
-        TFbInternalTransactionScope scope(*Database());
-        readUpdatability(scope);
-        scope.Commit();
-    }
-    if (readOnly_) {
-        deleteText_.clear();
-        insertText_.clear();
-        modifyText_.clear();
-    } else {
-        std::vector<std::string> fields;
-        for (const CatalogField& f : catalogFields_)
-            if (!f.computed && f.kind.DataType != ftUnknown) fields.push_back(f.name);
-        const int d = dialect();
-        deleteText_ = FbTableDeleteSQL(d, tableName_);
-        insertText_ = FbTableInsertSQL(d, tableName_, fields);
-        modifyText_ = FbTableModifySQL(d, tableName_, fields);
-    }
-    companions_->statements[1].SQL().SetText(deleteText_);
-    companions_->statements[2].SQL().SetText(insertText_);
-    companions_->statements[3].SQL().SetText(modifyText_);
 }

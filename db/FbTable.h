@@ -2,9 +2,8 @@
 // One database table as a read-only dataset: builds its SELECT from the
 // table name, the filter condition and the primary key, and generates (never
 // runs) the statements that would modify it.
+#include "db/FbCatalog.h"
 #include "db/FbCustomDataSet.h"
-
-class TFbInternalTransactionScope;
 
 #include <memory>
 #include <string>
@@ -53,17 +52,19 @@ std::vector<std::string> FbTableReplicateSQL(int dialect, std::string_view table
 /// The DELETE of every row: "delete from " T, T as FbTableNameInSQL writes it.
 std::string FbTableClearSQL(int dialect, std::string_view table);
 
-/// One index of the table as read from the catalog.
-struct TFbIndexDef {
-    std::string Name;
-    /// Field names joined by ";", in segment order.
-    std::string Fields;
-    bool Primary = false;
-    bool Unique = false;
-};
+/// The statements a table generates besides its SELECT.
+enum class TFbTableStatement { Refresh, Delete, Insert, Modify };
 
 /// A table of the connection's database as a dataset. The main window's
 /// instance is `tabela`.
+///
+/// What the table needs of the catalog (its key, its indexes, which columns
+/// are computed, whether it can be written) comes from the connection's
+/// catalog facts (TFbDatabase::TableFacts): read in one exchange on the
+/// table's own transaction the first time the connection opens the table,
+/// then kept. When the prepared SELECT describes other columns than the
+/// kept facts name (another user altered the table), or fails to prepare
+/// with them, the facts are read afresh and the SELECT made again.
 class TFbTable : public TFbCustomDataSet {
 public:
     TFbTable();
@@ -106,8 +107,26 @@ public:
     /// and makes current the row that was current, when it is among the
     /// first `searchLimit` rows of the new result (all rows when negative);
     /// otherwise the first row. Controls hear one ControlsEnabled at the end.
-    /// Does nothing on a closed table. On failure the table stays closed.
+    /// The transaction goes on (a transaction this table started still ends
+    /// with its last close), so the new result reads the same state of the
+    /// database, and an unchanged SELECT is not prepared again. Does nothing
+    /// on a closed table. On failure the table stays closed.
     void ReopenKeepingRow(int searchLimit = -1);
+    /// The second part of ReopenKeepingRow after OpenAside ran on another
+    /// thread: on the table's thread, puts the new result in place and
+    /// makes current the row whose key is `key` (CurrentRowKey taken before
+    /// OpenAside) as ReopenKeepingRow does.
+    void CompleteReopen(const std::string& key, int searchLimit = -1);
+    /// Sets Filter and Filtered together, for the next opening (Open, or
+    /// OpenAside on an open table); nothing runs now.
+    void SetFilterForNextOpen(const std::string& filter, bool filtered) {
+        filter_ = filter;
+        filtered_ = filtered;
+    }
+    /// Sets Filter and Filtered together; an open table runs its SELECT
+    /// again at once on the same transaction (as ReopenKeepingRow, on the
+    /// first row). On failure the table stays closed.
+    void ApplyFilter(const std::string& filter, bool filtered);
 
     /// True once an open found the table not updatable (a view or a system
     /// table).
@@ -116,6 +135,16 @@ public:
     const std::string& PrimaryKeyFields() const { return primaryKey_; }
     /// The index definitions read at the last open.
     const std::vector<TFbIndexDef>& IndexDefs() const { return indexDefs_; }
+
+    /// The catalog facts the last open used (null before one).
+    const std::shared_ptr<const TFbTableFacts>& Facts() const { return facts_; }
+
+    /// A generated statement (text as RefreshText and the others give it;
+    /// empty until an open generated it) on the table's connection and
+    /// transaction. Nothing runs or prepares these statements for the table:
+    /// a statement is prepared when it is first executed or asked for its
+    /// parameters, and released when the transaction ends.
+    TFbSQL& Statement(TFbTableStatement which);
 
     /// The generated statement texts (empty until an open generated them).
     const std::string& SelectText() const { return selectText_; }
@@ -127,29 +156,29 @@ public:
 protected:
     void CheckOpenable() override;
     void BeforePrepare() override;
-    void PrepareCompanions() override;
+    void PrepareSelect() override;
+    void CommitOpening() override;
+    void AbandonOpening() override;
     void ReleaseCompanions() override;
-    void AfterCloseCleanup() override;
 
 private:
     struct Companions;
-    /// A column as the catalog defines it (read before the SELECT exists).
-    struct CatalogField {
-        std::string name;
-        TFbFieldKind kind;
-        bool computed = false;
-        bool required = false;
-    };
+    struct Pending;
 
-    void readCatalogFields(TFbInternalTransactionScope& scope);
-    void readIndexDefs(TFbInternalTransactionScope& scope);
-    void readUpdatability(TFbInternalTransactionScope& scope);
-    void generateSelect();
-    void generateModifications();
+    /// OpenAside on an open table; on failure the table closes (keeping
+    /// its transaction), as a close and a failed open would leave it.
+    void reopenAside();
+    /// Takes the connection's facts of the table (read anew when `fresh`)
+    /// and generates every text from them into the opening.
+    void takeFacts(bool fresh);
+    /// The prepared statement `st` describes the columns the opening's
+    /// facts name.
+    bool descriptionMatches(TFbSQL& st) const;
     int dialect() const;
 
     std::unique_ptr<Companions> companions_;
-    std::vector<CatalogField> catalogFields_;
+    std::unique_ptr<Pending> pending_;
+    std::shared_ptr<const TFbTableFacts> facts_;
     std::string tableName_;
     std::string filter_;
     bool filtered_ = false;
@@ -158,7 +187,6 @@ private:
     std::string indexName_;
     bool indexDescending_ = false;
     bool readOnly_ = false;
-    bool regenerate_ = true;
     std::string primaryKey_;
     std::vector<TFbIndexDef> indexDefs_;
     std::string selectText_, refreshText_, deleteText_, insertText_, modifyText_;

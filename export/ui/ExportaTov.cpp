@@ -6,6 +6,7 @@
 #include "export/ui/ExpTov.h"
 
 #include "db/FbCustomDataSet.h"
+#include "db/FbError.h"
 #include "rtl/charset.h"
 #include "rtl/dialogs.h"
 #include "rtl/strutil.h"
@@ -367,6 +368,11 @@ void TExportaTov::FlatSpeedButton2Click() {
                 escrito = executaEscritor(arquivo);
             } catch (const exporta::Cancelada&) {
                 cancelado = true;
+            } catch (const EFbError& e) {
+                // A lost connection concerns the whole program, whose error
+                // handling says so and closes it; the file is left as it was.
+                if (e.ConnectionLost()) throw;
+                dlg.errorBox(rtl::errorBoxText(e.what()));
             } catch (const std::exception& e) {
                 dlg.errorBox(rtl::errorBoxText(e.what()));
             } catch (...) {
