@@ -39,12 +39,14 @@ fi
 . "$here/fb4-chroot.sh"
 mounts=$pidfile.mounts
 
-# The pid in the pid file, when that process is still the server.
+# The pid in the pid file, when that process is still the server: a
+# firebird whose root is the chroot.
 server_pid() {
   local pid
   [ -f "$pidfile" ] || return 1
   pid=$(cat "$pidfile")
-  [ -n "$pid" ] && [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = firebird ] && echo "$pid"
+  [ -n "$pid" ] && [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = firebird ] &&
+    [ "$(readlink "/proc/$pid/root")" = "$(readlink -f "$fb4_root")" ] && echo "$pid"
 }
 
 # Device nodes that debootstrap made work unless the chroot sits on a nodev

@@ -11,6 +11,8 @@
 # otherwise).
 #   scripts/fb4-tests.sh            every fb4 test
 #   scripts/fb4-tests.sh -R Types   arguments go to ctest
+#   scripts/fb4-tests.sh --prepare  only builds the chroot and installs the
+#                                   build packages in it (no server needed)
 # Fails when no server listens, when the build fails or when a test fails.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,7 +25,10 @@ fi
 # shellcheck source=fb4-chroot.sh
 . "$root/scripts/fb4-chroot.sh"
 
-if ! bash "$root/scripts/fb4-server.sh" status; then
+prepare=0
+if [ "${1:-}" = --prepare ]; then
+  prepare=1
+elif ! bash "$root/scripts/fb4-server.sh" status; then
   echo "No Firebird server listens on 127.0.0.1:3051 (scripts/fb4-server.sh start)." >&2
   exit 1
 fi
@@ -35,6 +40,7 @@ flock 7
 # development packages libxlsxwriter-dev does not bring.
 fb4_apt_install g++ make cmake pkg-config firebird-dev libxlsxwriter-dev libzip-dev libgtest-dev \
   libminizip-dev zlib1g-dev libssl-dev locales
+[ "$prepare" = 0 ] || exit 0
 
 src=$fb4_root/brivane/src
 mkdir -p "$src" "$fb4_root/brivane/build"
