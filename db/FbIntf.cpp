@@ -4,6 +4,8 @@
 
 #include <dlfcn.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <type_traits>
 
 namespace {
@@ -140,6 +142,7 @@ void bindAll() {
     bindOptional(api.fb_interpret, "fb_interpret");
     bindOptional(api.fb_cancel_operation, "fb_cancel_operation");
     bindOptional(api.isc_dsql_exec_immed2, "isc_dsql_exec_immed2");
+    bindOptional(api.isc_get_client_version, "isc_get_client_version");
 }
 
 } // namespace
@@ -180,6 +183,16 @@ void RequireClientLibrary() {
 
 int ClientLibraryVersion() {
     return clientVersion;
+}
+
+int ClientLibraryMajorVersion() {
+    // isc_get_client_major_version says 6 for every Firebird release (the
+    // InterBase line it continues); the release is in the description.
+    if (!api.isc_get_client_version) return 0;
+    char text[256] = {};
+    api.isc_get_client_version(text);
+    const char* release = std::strstr(text, "Firebird ");
+    return release ? std::atoi(release + 9) : 0;
 }
 
 void UnloadClientLibrary() {

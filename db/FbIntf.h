@@ -79,6 +79,9 @@ struct TFbClientApi {
     /// Optional: stops the call running on an attachment, from another
     /// thread; null when the library cannot cancel.
     decltype(&::fb_cancel_operation) fb_cancel_operation = nullptr;
+    /// Optional: the library's own description ("LI-V6.3.5.3140 Firebird 4.0");
+    /// null on libraries that do not have it.
+    decltype(&::isc_get_client_version) isc_get_client_version = nullptr;
 };
 
 #pragma GCC diagnostic pop
@@ -97,6 +100,10 @@ void RequireClientLibrary();
 
 /// 5 or 6; meaningful after RequireClientLibrary.
 int ClientLibraryVersion();
+
+/// The Firebird release of the loaded library as it describes itself (3, 4,
+/// 5, ...), or 0 when it does not tell; meaningful after RequireClientLibrary.
+int ClientLibraryMajorVersion();
 
 /// Frees the library and marks the binding unloaded.
 void UnloadClientLibrary();

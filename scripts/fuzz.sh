@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang into build-fuzz/ and runs each one
 # for a bounded time, one after the other (FUZZ_JOBS at a time if set), from
-# its committed seed corpus.
+# its committed seed corpus. Every fuzz/<name>.cpp is a target (fuzz_<name>);
+# clang and its fuzzer runtime are installed when missing.
 #   scripts/fuzz.sh                 every target, 60 s each
 #   FUZZ_SECONDS=10 scripts/fuzz.sh sql_params xsqlvar
 #   FUZZ_JOBS=2 scripts/fuzz.sh     two targets at a time
@@ -13,7 +14,9 @@ cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-60}
 parallel=${FUZZ_JOBS:-1}
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(sql_params troca_termo param_blocks rtl_parse rtl_format xsqlvar)
+if [ ${#targets[@]} -eq 0 ]; then
+  for f in fuzz/*.cpp; do targets+=("$(basename "$f" .cpp)"); done
+fi
 
 missing=()
 for p in clang libclang-rt-14-dev; do

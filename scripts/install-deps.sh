@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config ccache
   qt6-base-dev qt6-translations-l10n # Qt's own dialogs and buttons in Portuguese
   firebird3.0-server firebird3.0-utils firebird-dev libfbclient2
   libxlsxwriter-dev libzip-dev

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <set>
@@ -19,13 +20,14 @@ namespace fs = std::filesystem;
 
 namespace fbtest {
 
-TempFolder::TempFolder() {
+TempFolder::TempFolder() : TempFolder(fs::temp_directory_path()) {}
+
+TempFolder::TempFolder(const fs::path& parent) {
     static std::atomic<unsigned> counter{0};
     std::random_device rd;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = fs::temp_directory_path() /
-                         ("brivane-test-" + std::to_string(::getpid()) + "-" +
-                          std::to_string(counter++) + "-" + std::to_string(rd() % 100000));
+        auto candidate = parent / ("brivane-test-" + std::to_string(::getpid()) + "-" +
+                                   std::to_string(counter++) + "-" + std::to_string(rd() % 100000));
         std::error_code ec;
         if (fs::create_directory(candidate, ec)) {
             path_ = candidate;
@@ -34,7 +36,7 @@ TempFolder::TempFolder() {
             return;
         }
     }
-    throw std::runtime_error("cannot create a temporary folder");
+    throw std::runtime_error("cannot create a temporary folder in " + parent.string());
 }
 
 TempFolder::~TempFolder() {
@@ -99,16 +101,47 @@ std::string isqlUtf8(const std::string& path, const std::string& sql) {
     return runIsql("-ch UTF8 '" + path + "'", sql + "\nCOMMIT;\n");
 }
 
-bool serverRunning() {
+namespace {
+
+bool listening(unsigned short port) {
     int s = ::socket(AF_INET, SOCK_STREAM, 0);
     if (s < 0) return false;
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
-    addr.sin_port = htons(3050);
+    addr.sin_port = htons(port);
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
     ::close(s);
     return ok;
+}
+
+// The server's root as this process sees it.
+fs::path fb4Root() {
+    const char* root = std::getenv("BRIVANE_FB4_CHROOT");
+    return root && *root ? fs::path(root) : fs::path("/var/lib/brivane/fb4-trixie");
+}
+
+} // namespace
+
+bool serverRunning() {
+    return listening(3050);
+}
+
+bool fb4ServerRunning() {
+    return listening(3051);
+}
+
+Fb4Database::Fb4Database(const std::string& ddl, const std::string& charSet)
+    : folder_(fb4Root() / "tmp"), utf8_(charSet != "NONE") {
+    name_ = std::string(kFb4Server) + ":/tmp/" + folder_.path().filename().string() + "/test.fdb";
+    if (utf8_)
+        createDatabaseUtf8(name_, charSet, ddl);
+    else
+        createDatabase(name_, ddl);
+}
+
+std::string Fb4Database::isql(const std::string& sql) const {
+    return utf8_ ? isqlUtf8(name_, sql) : fbtest::isql(name_, sql);
 }
 
 std::string serverName(const std::string& path) {

@@ -15,6 +15,8 @@ inline constexpr const char* kPassword = "plumtower";
 class TempFolder {
 public:
     TempFolder();
+    /// The same inside `parent` instead of the system temp folder.
+    explicit TempFolder(const std::filesystem::path& parent);
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
@@ -51,6 +53,36 @@ bool serverRunning();
 /// "localhost:" + path: the name that reaches the file through the server.
 std::string serverName(const std::string& path);
 
+/// The Firebird 4 test server (scripts/fb4-server.sh), as a database name's
+/// prefix: "127.0.0.1/3051".
+inline constexpr const char* kFb4Server = "127.0.0.1/3051";
+
+/// True when something accepts connections on 127.0.0.1:3051.
+bool fb4ServerRunning();
+
+/// A fresh database on the Firebird 4 server, in a folder of its own in the
+/// server's /tmp (reached from here below the server's root: the chroot
+/// named by BRIVANE_FB4_CHROOT, by default /var/lib/brivane/fb4-trixie, and
+/// "/" when the tests run inside it). The folder and the database go away
+/// with the object. Throws std::runtime_error with isql's output when the
+/// database cannot be made.
+class Fb4Database {
+public:
+    /// Creates it with the default character set `charSet` and runs `ddl`
+    /// (statements ending with ";", committed at the end): as createDatabase
+    /// for NONE, otherwise as createDatabaseUtf8.
+    explicit Fb4Database(const std::string& ddl = "", const std::string& charSet = "NONE");
+    /// "127.0.0.1/3051:/tmp/brivane-test-.../test.fdb", for TFbDatabase and isql.
+    const std::string& name() const { return name_; }
+    /// isql on it through the server (isqlUtf8 unless the set is NONE).
+    std::string isql(const std::string& sql) const;
+
+private:
+    TempFolder folder_;
+    std::string name_;
+    bool utf8_;
+};
+
 /// Makes sure the C library can load the locale `name` (e.g. "pt_BR.UTF-8"),
 /// generating it when it is missing (tests/support/ensure-locale.sh, also run
 /// by scripts/test.sh before the suite). Throws std::runtime_error saying why
@@ -82,4 +114,12 @@ private:
         if (!fbtest::serverRunning())                                                              \
             GTEST_SKIP()                                                                           \
                 << "no Firebird server on 127.0.0.1:3050 (run scripts/fb-server.sh start)";        \
+    } while (0)
+
+/// Skips the current test when no server is listening on 127.0.0.1:3051.
+#define FBTEST_REQUIRE_FB4_SERVER()                                                                \
+    do {                                                                                           \
+        if (!fbtest::fb4ServerRunning())                                                           \
+            GTEST_SKIP()                                                                           \
+                << "no Firebird 4 server on 127.0.0.1:3051 (run scripts/fb4-server.sh start)";     \
     } while (0)
