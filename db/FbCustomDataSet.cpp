@@ -466,12 +466,26 @@ const rtl::DateTimeFormat& TField::displayDateFormat() const {
     return displayDate_;
 }
 
+void TField::appendExact(std::string& out, const std::byte* p, bool grouped) const {
+    if (exact_ != TFbExactKind::Octets) {
+        FbAppendExactText(out, exact_, storedText(p), grouped);
+        return;
+    }
+    std::string bytes;
+    appendText(bytes, p);
+    FbAppendExactText(out, exact_, bytes, grouped);
+}
+
 void TField::AppendAsString(std::string& out) const {
     const std::byte* p = data();
     if (!p) return;
     switch (kind_.DataType) {
     case ftString:
-        appendText(out, p);
+        // Byte strings keep their bytes: only what is shown is hexadecimal.
+        if (exact_ == TFbExactKind::None || exact_ == TFbExactKind::Octets)
+            appendText(out, p);
+        else
+            appendExact(out, p, false);
         break;
     case ftSmallint:
     case ftInteger:
@@ -526,6 +540,10 @@ void TField::AppendDisplayText(std::string& out) const {
     }
     const std::byte* p = data();
     if (!p) return;
+    if (exact_ != TFbExactKind::None) {
+        appendExact(out, p, true);
+        return;
+    }
     if (displayFormat_.empty()) {
         AppendAsString(out);
         return;
@@ -664,11 +682,10 @@ bool TField::AsBoolean() const {
     case ftBCD:
         return integer(p) != 0;
     case ftString: {
-        // Only a leading T or Y counts as true; any other text is false.
-        const std::string_view text = storedText(p);
-        if (text.empty()) return false;
-        const char c = text[0];
-        return c == 'T' || c == 't' || c == 'Y' || c == 'y';
+        // The statement's readers' words: a text reads the same through both.
+        bool v = false;
+        if (!TryTextToBoolean(storedText(p), v)) conversionError();
+        return v;
     }
     default:
         conversionError();
@@ -909,6 +926,7 @@ void TFbCustomDataSet::buildFieldDefs() {
         d.sqlLen = v.Size();
         d.relation = v.RelName();
         d.sqlName = v.SQLName();
+        d.exact = v.ExactKind();
         // Texts carry their character set in the subtype, text blobs in the
         // scale.
         if (kind.DataType == ftString)
@@ -931,8 +949,14 @@ void TFbCustomDataSet::MarkComputedFields(std::vector<FieldDef>& defs) {
         const auto facts = link_->Database()->TableFacts(rel, *link_->Transaction());
         for (FieldDef& d : defs)
             if (d.relation == rel)
-                for (const TFbColumnFacts& c : facts->Columns)
-                    if (c.Computed && FbSameColumnName(c.Name, d.sqlName)) d.computed = true;
+                for (const TFbColumnFacts& c : facts->Columns) {
+                    if (!FbSameColumnName(c.Name, d.sqlName)) continue;
+                    if (c.Computed) d.computed = true;
+                    // A type the server sends as its exact text: the
+                    // catalog tells what that text is.
+                    if (d.kind.DataType == ftString && d.exact == TFbExactKind::None)
+                        d.exact = FbExactKindOfCatalog(c.FieldType, c.CharSetId);
+                }
     }
 }
 
@@ -955,6 +979,7 @@ void TFbCustomDataSet::makeFields() {
         f->sqlType_ = d.sqlType;
         f->scale_ = d.scale;
         f->charSet_ = d.charSet;
+        f->exact_ = d.exact;
         if (d.kind.DataType == ftString && d.sqlType == SQL_TEXT) {
             // The server pads a CHAR to its length in bytes; its declared
             // length is that divided by the bytes a character may take.

@@ -3,6 +3,7 @@
 #include "rtl/charset.h"
 
 #include "db/FbUtils.h"
+#include "db/FbValues.h"
 #include "rtl/errors.h"
 #include "rtl/format.h"
 #include "rtl/parse.h"
@@ -555,6 +556,17 @@ void TFbXSQLVAR::SetAsString(std::string_view value) {
     }
 }
 
+void TFbXSQLVAR::SetAsTypedExact(TFbExactKind kind, std::string_view typed) {
+    std::string text;
+    const bool read = FbExactTextForServer(kind, typed, text);
+    if (kind != TFbExactKind::Octets)
+        SetAsUtf8String(text);
+    else if (read)
+        SetAsString(text);
+    else
+        conversionError(); // bytes are typed as hexadecimal digits only
+}
+
 void TFbXSQLVAR::SetAsShort(std::int16_t value) {
     for (TFbXSQLVAR* t : targets())
         if (!t->writeIfBoolean(value)) t->store(SQL_SHORT, 0, &value, sizeof value);
@@ -685,6 +697,15 @@ void TFbXSQLVAR::SetAsVariant(const TFbVariant& value) {
 void TFbXSQLVAR::allocate() {
     describedType_ = static_cast<short>(var_->sqltype & ~1);
     describedSubtype_ = var_->sqlsubtype;
+    if (FbExactKindOfSQLType(describedType_) != TFbExactKind::None) {
+        // A library that knows the newer types passes them through: they
+        // are asked for as text, which the server writes exactly (as it does
+        // for the bindings a connection asks, FbExactBindingsSQL).
+        var_->sqltype = static_cast<short>(SQL_VARYING | (var_->sqltype & 1));
+        var_->sqlscale = 0;
+        var_->sqlsubtype = 0;
+        var_->sqllen = kExactTextBytes;
+    }
     // The readers take fixed-size values whole, whatever length the
     // descriptor claims, so the area is never smaller than the value.
     size_t size = textLength();
