@@ -2,6 +2,7 @@
 // client library: Firebird 3's here (the server sends them as text), Firebird
 // 4's in the chroot (the same text; and the native forms read without it).
 #include "automation/Servers.h"
+#include "db/Fb.h"
 #include "db/FbDatabase.h"
 #include "db/FbSQL.h"
 #include "db/FbTable.h"
@@ -14,6 +15,7 @@
 #include "rtl/settings.h"
 #include "tests/automation/OfficeFiles.h"
 #include "tests/support/fbtest.h"
+#include "tests/support/relay.h"
 
 #include <gtest/gtest.h>
 
@@ -120,7 +122,9 @@ TEST_F(Fb4Types, EveryValueAtTheEndsOfItsTypeIsShownExactly) {
                                                                    : std::strlen(s.asString[row]);
             EXPECT_EQ(f.AsString(), std::string(s.asString[row], rawLen));
             EXPECT_EQ(f.DisplayText(), s.display[row]);
-            if (row == 3) EXPECT_TRUE(f.IsNull());
+            if (row == 3) {
+                EXPECT_TRUE(f.IsNull());
+            }
         }
     }
     EXPECT_EQ(row, 4);
@@ -160,11 +164,18 @@ TEST_F(Fb4Types, NativeFormsDecodeToTheServersText) {
     da->version = SQLDA_VERSION1;
     da->sqln = 2;
     int checked = 0;
-    for (const char* col : {"I", "N", "F16", "F34", "F16 * 7", "-F34 / 3"}) {
+    // Every three-digit group in every place of both widths, and both signs.
+    const std::string every = "(with recursive r as (select 0 n from rdb$database union all"
+                              " select n + 1 from r where n < 999) select n from r)";
+    for (const std::string col :
+         {"I", "N", "F16", "F34", "F16 * 7", "-F34 / 3",
+          "cast(n as decfloat(34)) * 1000001000001000001000001000001 - 999 + n",
+          "cast(n - 500 as int128) * 1000001000001000001000001000001000 + n"}) {
         isc_stmt_handle st = 0;
         ASSERT_EQ(FbApi().isc_dsql_alloc_statement2(status, db.Handle(), &st), 0);
-        const std::string q = std::string("select ") + col + ", cast(" + col +
-                              " as varchar(64)) from T where " + col + " is not null";
+        const bool generated = col.rfind("cast(n", 0) == 0;
+        const std::string q = "select " + col + ", cast(" + col + " as varchar(64)) from " +
+                              (generated ? every : "T where " + col + " is not null");
         ASSERT_EQ(FbApi().isc_dsql_prepare(status, &trh, &st, 0, q.c_str(), 3, da), 0) << q;
         char value[16], text[66];
         short ind[2] = {};
@@ -175,7 +186,8 @@ TEST_F(Fb4Types, NativeFormsDecodeToTheServersText) {
         const int type = da->sqlvar[0].sqltype & ~1;
         EXPECT_TRUE(FbIsNativeExactType(type)) << col << " " << type;
         ASSERT_EQ(FbApi().isc_dsql_execute(status, &trh, &st, 3, nullptr), 0);
-        while (FbApi().isc_dsql_fetch(status, &st, 3, da) == 0) {
+        ISC_STATUS fetched;
+        while ((fetched = FbApi().isc_dsql_fetch(status, &st, 3, da)) == 0) {
             std::uint16_t len;
             std::memcpy(&len, text, 2);
             EXPECT_EQ(FbNativeText(type, da->sqlvar[0].sqlscale,
@@ -185,10 +197,11 @@ TEST_F(Fb4Types, NativeFormsDecodeToTheServersText) {
                 << col;
             ++checked;
         }
+        EXPECT_EQ(fetched, 100) << col << " " << status[1];
         FbApi().isc_dsql_free_statement(status, &st, DSQL_drop);
     }
     tr.Commit();
-    EXPECT_EQ(checked, 17);
+    EXPECT_EQ(checked, 2017);
 }
 
 TEST_F(Fb4Types, TheFilterComparesWithTypedLiteralsOnTheServer) {
@@ -325,6 +338,31 @@ TEST_F(Fb4Types, ExportsCarryTheGridsTextAndExcelOnlyExactNumbers) {
         EXPECT_EQ(doc.rows[1][c].text, row1[c]);
     EXPECT_EQ(doc.rows[2][3].text, "-0,05");
     automation::resetServers();
+}
+
+TEST_F(Fb4Types, TheConnectAsksForTheBindingsInFewExchanges) {
+    fbtest::Relay relay("127.0.0.1", 3051);
+    const std::string path = base->name().substr(base->name().find(':') + 1);
+    const std::string name = relay.name(path);
+    const std::string dpb =
+        GenerateDPB({"user_name=SYSDBA", std::string("password=") + fbtest::kPassword});
+    long before = relay.exchanges();
+    {
+        TFbAttachmentHandle h;
+        CheckStatus(FbApi().isc_attach_database(StatusVector(), short(name.size()), name.c_str(),
+                                                h.Ptr(), short(dpb.size()), dpb.data()));
+    }
+    const long attach = relay.exchanges() - before;
+    TFbDatabase other;
+    other.SetDatabaseName(name);
+    other.SetLoginPrompt(false);
+    other.SetParams({"user_name=SYSDBA", std::string("password=") + fbtest::kPassword});
+    before = relay.exchanges();
+    other.Open();
+    // The attach, then the survey and the three bindings: four exchanges
+    // with either library (a Firebird 3 server's connect costs the attach
+    // and two).
+    EXPECT_EQ(relay.exchanges() - before, attach + 4);
 }
 
 } // namespace
