@@ -238,10 +238,10 @@ EImportacaoRecusada::EImportacaoRecusada(int linha, std::string servidor)
 
 long long gravaTudo(Importacao& imp, TFbDatabase& db, TFbTransaction& tr, bool pular,
                     const std::function<bool(long long)>& andamento,
-                    const std::atomic<bool>* cancelado, int linhasPorIda) {
+                    const std::atomic<bool>* cancelado, int linhasPorIda, bool terminar) {
     auto desfaz = [&] {
         try {
-            if (tr.Active()) tr.Rollback();
+            if (terminar && tr.Active()) tr.Rollback();
         } catch (...) {
             // A connection that went away took the transaction with it.
         }
@@ -256,7 +256,8 @@ long long gravaTudo(Importacao& imp, TFbDatabase& db, TFbTransaction& tr, bool p
             return !pedido() && (!andamento || andamento(feitas));
         });
         if (pedido()) throw EImportacaoCancelada();
-        tr.Commit();
+        w.reset();
+        if (terminar) tr.Commit();
         return n;
     } catch (const EFbError& e) {
         desfaz();

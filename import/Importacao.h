@@ -145,10 +145,14 @@ private:
 /// nothing is left half-written. A server refusal becomes
 /// EImportacaoRecusada (a lost connection stays the access layer's
 /// error); `cancelado` set meanwhile (also when it made the server stop a
-/// call) gives EImportacaoCancelada. Returns the rows written.
+/// call) gives EImportacaoCancelada. Returns the rows written. Without
+/// `terminar` the transaction is neither committed nor rolled back: the
+/// caller ends it (a window ends it on its own thread, where the table that
+/// reads through it tells the grid).
 long long gravaTudo(Importacao& imp, TFbDatabase& db, TFbTransaction& tr, bool pular,
                     const std::function<bool(long long)>& andamento = {},
-                    const std::atomic<bool>* cancelado = nullptr, int linhasPorIda = 0);
+                    const std::atomic<bool>* cancelado = nullptr, int linhasPorIda = 0,
+                    bool terminar = true);
 
 /// The text a value shows in the preview (UTF-8): empty for NULL.
 std::string textoDoValor(const TFbImportValue& v, const TFbColumnFacts& c,
