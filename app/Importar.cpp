@@ -5,6 +5,7 @@
 #include "app/UAcoes.h"
 #include "db/FbDatabase.h"
 #include "db/FbTable.h"
+#include "import/Planilha.h"
 #include "rtl/charset.h"
 #include "rtl/dialogs.h"
 #include "rtl/settings.h"
@@ -21,7 +22,9 @@
 #include <QVBoxLayout>
 
 #include <atomic>
+#include <cctype>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace app {
@@ -41,8 +44,8 @@ std::string linhas(long long n) {
 
 } // namespace
 
-TFImportar::TFImportar(std::function<Previa(importa::FormatoTexto)> prepara,
-                       importa::FormatoTexto formato, bool editavel, QWidget* dono)
+TFImportar::TFImportar(std::function<Previa(const OpcoesLeitura&)> prepara, OpcoesLeitura opcoes,
+                       bool formatoEditavel, const std::vector<std::string>& folhas, QWidget* dono)
     : QDialog(dono), prepara_(std::move(prepara)), amostra_(new QTableWidget(this)),
       problemas_(new QListWidget(this)), resumo_(new QLabel(this)),
       importar_(new QPushButton(QStringLiteral("Importar"), this)),
@@ -54,7 +57,21 @@ TFImportar::TFImportar(std::function<Previa(importa::FormatoTexto)> prepara,
     resumo_->setWordWrap(true);
     resumo_->setTextFormat(Qt::PlainText);
     layout->addWidget(resumo_);
-    if (editavel) {
+    const importa::FormatoTexto& formato = opcoes.formato;
+    if (folhas.size() > 1) {
+        folha_ = new QComboBox(this);
+        for (const auto& f : folhas)
+            folha_->addItem(q(f));
+        folha_->setCurrentIndex(opcoes.folha);
+        auto* linha = new QHBoxLayout;
+        linha->addWidget(new QLabel(QStringLiteral("Planilha:"), this));
+        linha->addWidget(folha_);
+        linha->addStretch();
+        layout->addLayout(linha);
+        connect(folha_, &QComboBox::currentIndexChanged, this,
+                [this] { executaProtegido([this] { recarrega(); }); });
+    }
+    if (formatoEditavel) {
         separador_ = new QComboBox(this);
         separador_->addItems({QStringLiteral("Tabulação"), QStringLiteral("Ponto e vírgula (;)"),
                               QStringLiteral("Vírgula (,)"), QStringLiteral("Barra vertical (|)")});
@@ -108,15 +125,18 @@ TFImportar::TFImportar(std::function<Previa(importa::FormatoTexto)> prepara,
     });
     connect(cancelar, &QPushButton::clicked, this, &QDialog::reject);
 
-    previa_ = prepara_(formato);
+    previa_ = prepara_(opcoes);
     mostra();
 }
 
 void TFImportar::recarrega() {
-    importa::FormatoTexto f;
-    f.separador = separadores[std::max(0, separador_->currentIndex())];
-    f.qualificador = qualificadores[std::max(0, qualificador_->currentIndex())];
-    previa_ = prepara_(f);
+    OpcoesLeitura o;
+    if (separador_) {
+        o.formato.separador = separadores[std::max(0, separador_->currentIndex())];
+        o.formato.qualificador = qualificadores[std::max(0, qualificador_->currentIndex())];
+    }
+    if (folha_) o.folha = std::max(0, folha_->currentIndex());
+    previa_ = prepara_(o);
     mostra();
 }
 
@@ -170,9 +190,16 @@ void importaArquivo(TAcoes& a) {
     if (!a.tabela.Active()) return;
     rtl::UserDialogs::FileDialog d;
     d.title = "Importar arquivo";
-    d.filters = {"Texto separado (*.csv *.txt)", "Todos os arquivos (*)"};
+    d.filters = {"Texto separado ou planilha (*.csv *.txt *.xlsx)", "Todos os arquivos (*)"};
     std::string nome;
     if (!rtl::dialogs().openFile(d, nome)) return;
+    std::string fim = nome.size() >= 5 ? nome.substr(nome.size() - 5) : std::string();
+    for (char& c : fim)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (fim == ".xlsx") {
+        importaPlanilha(a, nome);
+        return;
+    }
     std::ifstream in(nome, std::ios::binary);
     std::ostringstream conteudo;
     conteudo << in.rdbuf();
@@ -183,33 +210,80 @@ void importaArquivo(TAcoes& a) {
     importaTexto(a, importa::textoEmUtf8(conteudo.str()), true);
 }
 
-void importaTexto(TAcoes& a, std::string utf8, bool arquivo) {
-    TFbTable& t = a.tabela;
-    if (!t.Active()) return;
-    if (t.ReadOnly() || !t.Facts()) {
+namespace {
+
+bool recebeLinhas(TAcoes& a) {
+    if (!a.tabela.Active()) return false;
+    if (a.tabela.ReadOnly() || !a.tabela.Facts()) {
         rtl::dialogs().message(paraCaixa("A tabela aberta não recebe linhas."));
-        return;
+        return false;
     }
+    return true;
+}
+
+using Fabrica = std::function<std::unique_ptr<importa::Fonte>(const OpcoesLeitura&)>;
+
+void importaDe(TAcoes& a, Fabrica fabrica, OpcoesLeitura opcoes, bool formatoEditavel,
+               const std::vector<std::string>& folhas);
+
+} // namespace
+
+void importaTexto(TAcoes& a, std::string utf8, bool arquivo) {
+    if (!recebeLinhas(a)) return;
     if (utf8.find_first_not_of(" \t\r\n") == std::string::npos) {
         rtl::dialogs().message(paraCaixa("Não há linhas para importar."));
         return;
     }
-    const std::shared_ptr<const TFbTableFacts> facts = t.Facts();
     const auto texto = std::make_shared<const std::string>(std::move(utf8));
+    OpcoesLeitura opcoes;
+    if (arquivo) opcoes.formato = importa::detectaFormato(*texto);
+    importaDe(a,
+              [texto](const OpcoesLeitura& o) {
+                  return std::make_unique<importa::FonteTexto>(*texto, o.formato);
+              },
+              opcoes, arquivo, {});
+}
+
+void importaPlanilha(TAcoes& a, const std::string& caminho) {
+    if (!recebeLinhas(a)) return;
+    std::vector<std::string> folhas;
+    try {
+        folhas = importa::folhasDaPlanilha(caminho);
+    } catch (const importa::EPlanilha& e) {
+        rtl::dialogs().message(paraCaixa(e.what()));
+        return;
+    }
+    importaDe(
+        a,
+        [caminho](const OpcoesLeitura& o) {
+            return std::make_unique<importa::FontePlanilha>(caminho, o.folha);
+        },
+        {}, false, folhas);
+}
+
+namespace {
+
+void importaDe(TAcoes& a, Fabrica fabrica, OpcoesLeitura opcoes, bool formatoEditavel,
+               const std::vector<std::string>& folhas) {
+    TFbTable& t = a.tabela;
+    const std::shared_ptr<const TFbTableFacts> facts = t.Facts();
     const rtl::FormatSettings fs = rtl::formatSettings();
-    auto prepara = [facts, texto, fs](importa::FormatoTexto f) {
+    auto prepara = [facts, fabrica, fs](const OpcoesLeitura& o) {
         Previa p;
-        p.importacao = std::make_unique<importa::Importacao>(
-            facts, std::make_unique<importa::FonteTexto>(*texto, f), fs);
+        p.importacao = std::make_unique<importa::Importacao>(facts, fabrica(o), fs);
         p.importacao->verifica(p.verificacao);
         return p;
     };
-    const importa::FormatoTexto formato =
-        arquivo ? importa::detectaFormato(*texto) : importa::FormatoTexto{};
-    TFImportar janela(prepara, formato, arquivo, a.janela);
-    if (janela.exec() != QDialog::Accepted) return;
-    Previa& p = janela.previa();
-    const bool pular = janela.pular();
+    std::optional<TFImportar> janela;
+    try {
+        janela.emplace(prepara, opcoes, formatoEditavel, folhas, a.janela);
+    } catch (const importa::EPlanilha& e) {
+        rtl::dialogs().message(paraCaixa(e.what()));
+        return;
+    }
+    if (janela->exec() != QDialog::Accepted) return;
+    Previa& p = janela->previa();
+    const bool pular = janela->pular();
     const long long total = p.verificacao.linhas - (pular ? p.verificacao.ruins : 0);
 
     TFbDatabase& db = t.Database() ? *t.Database() : a.conexao;
@@ -267,5 +341,7 @@ void importaTexto(TAcoes& a, std::string utf8, bool arquivo) {
     // The table reopens with its filter as it was, showing the new rows.
     if (!t.Active() && abreEsperando(espera, t) && a.reaplicaFormatos) a.reaplicaFormatos();
 }
+
+} // namespace
 
 } // namespace app

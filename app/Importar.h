@@ -9,6 +9,8 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 class QComboBox;
 class QLabel;
@@ -18,6 +20,12 @@ class QTableWidget;
 struct TAcoes;
 
 namespace app {
+
+/// How the source is read: a text's separator and qualifier, a workbook's sheet.
+struct OpcoesLeitura {
+    importa::FormatoTexto formato;
+    int folha = 0;
+};
 
 /// An import read and checked, ready for the preview.
 struct Previa {
@@ -29,15 +37,17 @@ struct Previa {
 /// column written), the row count, the notices of the mapping and every bad
 /// row with its line and reason. "Importar" (the default button) is enabled
 /// only without bad rows; with them, "Pular as linhas com problemas" writes
-/// the others, never by default. For a file the separator and qualifier can
-/// be changed, and the file is read again with them.
+/// the others, never by default. For a text file the separator and
+/// qualifier can be changed, for a workbook of several sheets the sheet,
+/// and the file is read again.
 class TFImportar : public QDialog {
     Q_OBJECT
 public:
-    /// `prepara` reads and checks the source with a format; `formato` is
-    /// the one detected; `editavel` offers to change it (files).
-    TFImportar(std::function<Previa(importa::FormatoTexto)> prepara, importa::FormatoTexto formato,
-               bool editavel, QWidget* dono);
+    /// `prepara` reads and checks the source as `opcoes` say; `opcoes` are
+    /// the ones detected; `formatoEditavel` offers to change the text's
+    /// format, `folhas` (when more than one) the sheet.
+    TFImportar(std::function<Previa(const OpcoesLeitura&)> prepara, OpcoesLeitura opcoes,
+               bool formatoEditavel, const std::vector<std::string>& folhas, QWidget* dono);
 
     Previa& previa() { return previa_; }
     /// The user chose to skip the bad rows.
@@ -50,12 +60,13 @@ public:
     QPushButton* pularRuins() const { return pularRuins_; }
     QComboBox* separador() const { return separador_; }
     QComboBox* qualificador() const { return qualificador_; }
+    QComboBox* folha() const { return folha_; }
 
 private:
     void recarrega();
     void mostra();
 
-    std::function<Previa(importa::FormatoTexto)> prepara_;
+    std::function<Previa(const OpcoesLeitura&)> prepara_;
     Previa previa_;
     bool pular_ = false;
     QTableWidget* amostra_;
@@ -65,13 +76,14 @@ private:
     QPushButton* pularRuins_;
     QComboBox* separador_ = nullptr;
     QComboBox* qualificador_ = nullptr;
+    QComboBox* folha_ = nullptr;
 };
 
 /// "Colar linhas": the clipboard's text as tab-separated rows into the open
 /// table of `a`.
 void colaLinhas(TAcoes& a);
 
-/// "Importar arquivo...": asks for a .csv or .txt file and imports it.
+/// "Importar arquivo...": asks for a .csv, .txt or .xlsx file and imports it.
 void importaArquivo(TAcoes& a);
 
 /// The import of `utf8` (text in rows) into the open table: preview, then,
@@ -80,5 +92,9 @@ void importaArquivo(TAcoes& a);
 /// cancel), the outcome said, and the table reopened with its filter.
 /// `arquivo` lets the preview change the separator and qualifier.
 void importaTexto(TAcoes& a, std::string utf8, bool arquivo);
+
+/// The same for the workbook `caminho` (its first sheet, another chosen in
+/// the preview).
+void importaPlanilha(TAcoes& a, const std::string& caminho);
 
 } // namespace app

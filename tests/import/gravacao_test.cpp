@@ -3,8 +3,12 @@
 // before writing, refusals and cancels rolled back whole.
 #include "db/FbImport.h"
 #include "db/FbTable.h"
+#include "export/ExpDataSet.h"
+#include "export/ExpExcel.h"
 #include "import/Importacao.h"
+#include "import/Planilha.h"
 #include "rtl/charset.h"
+#include "tests/export/gravador.h"
 #include "tests/support/fbtest.h"
 #include "tests/support/relay.h"
 
@@ -119,6 +123,43 @@ TEST(Gravacao, CopiaDaGradeColadaNumaTabelaVaziaDaLinhasIguais) {
             << cs << "\n"
             << copia;
     }
+}
+
+TEST(Gravacao, PlanilhaDaPropriaExportacaoLidaNumaCopia) {
+    rtl::ScopedFormatSettings br(rtl::brazilianSettings());
+    exptest::Gravador usuario;
+    Banco b(
+        "WIN1252",
+        std::string("create table t1 ") + kTabela + ";\ncreate table t2 " + kTabela +
+            ";\ninsert into t1 values (1, -32768, 9007199254740993, 1234.5, "
+            "0.05, -0.125, 2.5, '2024-02-29', '23:59:58', '1900-03-01 06:00:00', "
+            "true, '00123', 'Ação ÿ € œ');\ninsert into t1 values (2, 7, -5, -0.01, 1.25, 1e10, "
+            "-2.5, '1901-01-01', '00:00:00', '2024-12-31 23:59:59', false, 'x', "
+            "'');\n");
+    // (The export writes an empty number as 0, so the rows hold no NULLs.)
+    const std::string arquivo = b.pasta.file("t1.xlsx");
+    {
+        TFbTable t;
+        t.SetDatabase(&b.db);
+        t.SetTransaction(&b.tr);
+        t.SetTableName("T1");
+        t.Open();
+        t.Last();
+        t.First();
+        exporta::FonteDataSet fonte(t);
+        ASSERT_TRUE(exporta::ExpExcel(arquivo, fonte));
+        t.Close();
+        b.tr.Commit();
+    }
+    EXPECT_EQ(folhasDaPlanilha(arquivo).size(), 1u);
+    Importacao imp(b.db.TableFacts("T2", b.tr), std::make_unique<FontePlanilha>(arquivo),
+                   rtl::brazilianSettings());
+    EXPECT_TRUE(imp.mapa().titulos);
+    Verificacao v;
+    ASSERT_TRUE(imp.verifica(v));
+    EXPECT_TRUE(v.problemas.empty()) << v.problemas[0].motivo;
+    EXPECT_EQ(gravaTudo(imp, b.db, b.tr, false), 2);
+    EXPECT_EQ(b.sql("select * from t2 order by id;"), b.sql("select * from t1 order by id;"));
 }
 
 TEST(Gravacao, ArquivoComTitulosEmOutraOrdemEValoresRegionais) {

@@ -18,13 +18,16 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
+#include <xlsxwriter.h>
 
 namespace {
 
 class Importar : public ::testing::Test {
 protected:
     void SetUp() override {
-        uitest::aplicacao();
+        uitest::aplicacao(); // reads the machine's settings: the Brazilian ones after it
+        br.emplace(rtl::brazilianSettings());
         caminho = pasta.file("t.fdb");
         fbtest::createDatabase(caminho, "create table P (ID integer not null primary key, "
                                         "NOME varchar(10), DATA date);"
@@ -58,7 +61,7 @@ protected:
         return v;
     }
 
-    rtl::ScopedFormatSettings br{rtl::brazilianSettings()};
+    std::optional<rtl::ScopedFormatSettings> br;
     uitest::Usuario usuario;
     fbtest::TempFolder pasta;
     std::string caminho;
@@ -130,6 +133,35 @@ TEST_F(Importar, ArquivoComFormatoDetectadoERecusaDoServidor) {
         std::string::npos)
         << usuario.mensagens[0];
     EXPECT_EQ(ids(), (std::vector<int>{1}));
+}
+
+TEST_F(Importar, PlanilhaNaFolhaEscolhida) {
+    const std::string arquivo = pasta.file("p.xlsx");
+    lxw_workbook* wb = workbook_new(arquivo.c_str());
+    worksheet_write_string(workbook_add_worksheet(wb, "Capa"), 0, 0, "nada", nullptr);
+    lxw_worksheet* ws = workbook_add_worksheet(wb, "Novos");
+    lxw_format* data = workbook_add_format(wb);
+    format_set_num_format(data, "d/m/yy");
+    lxw_datetime dt = {2024, 3, 9, 0, 0, 0};
+    worksheet_write_number(ws, 0, 0, 7, nullptr);
+    worksheet_write_string(ws, 0, 1, "SETE", nullptr);
+    worksheet_write_datetime(ws, 0, 2, &dt, data);
+    ASSERT_EQ(workbook_close(wb), LXW_NO_ERROR);
+    usuario.arquivo = arquivo;
+    uitest::quandoModal([](QWidget* w) {
+        auto* j = qobject_cast<app::TFImportar*>(w);
+        ASSERT_TRUE(j && j->folha());
+        EXPECT_FALSE(j->separador());
+        EXPECT_EQ(j->folha()->count(), 2);
+        j->folha()->setCurrentIndex(1);
+        ASSERT_EQ(j->amostra()->rowCount(), 1);
+        EXPECT_EQ(j->amostra()->item(0, 2)->text(), QStringLiteral("09/03/2024"));
+        j->importar()->click();
+    });
+    app::importaArquivo(acoes);
+    ASSERT_EQ(usuario.mensagens.size(), 1u);
+    EXPECT_EQ(usuario.mensagens[0], uitest::l1("1 linha importada."));
+    EXPECT_EQ(ids(), (std::vector<int>{1, 7}));
 }
 
 TEST_F(Importar, AcoesDaGradeSoComTabelaAberta) {
