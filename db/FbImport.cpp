@@ -41,6 +41,19 @@ std::size_t declaredBytes(const TFbImportColumn& c) {
     }
 }
 
+bool textOnTheWay(const TFbImportColumn& c) {
+    switch (c.FieldType) {
+    case 24: // DECFLOAT(16)
+    case 25: // DECFLOAT(34)
+    case 26: // INT128, and NUMERIC and DECIMAL above 18 digits
+    case 28: // TIME WITH TIME ZONE
+    case 29: // TIMESTAMP WITH TIME ZONE
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::string columnList(int dialect, const std::vector<TFbImportColumn>& columns) {
     std::string out;
     for (const auto& c : columns) {
@@ -92,8 +105,13 @@ std::string FbImportBlockSQL(int dialect, std::string_view table,
     for (int r = 0; r < rows; ++r)
         for (const auto& c : columns) {
             if (p) sql += ", ";
-            sql += 'p' + std::to_string(p++) + " type of column " + t + '.' +
-                   FbTableNameInSQL(dialect, c.Name) + " = ?";
+            sql += 'p' + std::to_string(p++);
+            // Firebird 4's own kinds travel as text, which the column's
+            // assignment reads: a client of an older release cannot take
+            // their description.
+            sql += textOnTheWay(c)
+                       ? " varchar(64) = ?"
+                       : " type of column " + t + '.' + FbTableNameInSQL(dialect, c.Name) + " = ?";
         }
     sql += ") as begin\n";
     const std::string head =

@@ -53,7 +53,8 @@ std::string FbImportInsertSQL(int dialect, std::string_view table,
 
 /// "execute block (p0 type of column T.A = ?, ...) as begin insert into T
 /// (A, B) values (:p0, :p1); ... end": `rows` inserts in one statement, the
-/// parameters row after row.
+/// parameters row after row. Firebird 4's own kinds (INT128, DECFLOAT, times
+/// with a zone) are declared varchar(64): their values go as text.
 std::string FbImportBlockSQL(int dialect, std::string_view table,
                              const std::vector<TFbImportColumn>& columns, int rows);
 
