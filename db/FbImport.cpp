@@ -313,7 +313,8 @@ void TFbImportWriter::Write(const std::vector<TFbImportValue>& values,
         try {
             execute(statementFor(take), first, take);
         } catch (const EFbError& e) {
-            if (e.ConnectionLost()) throw;
+            // A lost connection and a stopped call are no row's fault.
+            if (e.ConnectionLost() || e.IBErrorCode() == isc_cancelled) throw;
             // The refused statement left nothing behind (its own savepoint
             // is undone); the same rows one by one tell which row it was.
             // Blocks of one row keep the same conversions.

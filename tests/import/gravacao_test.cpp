@@ -2,6 +2,7 @@
 // same rows, files with titles and regional values, bad rows stopped
 // before writing, refusals and cancels rolled back whole.
 #include "db/FbImport.h"
+#include "db/FbSQL.h"
 #include "db/FbTable.h"
 #include "export/ExpDataSet.h"
 #include "export/ExpExcel.h"
@@ -276,6 +277,35 @@ TEST(Gravacao, CancelarDesfazTudo) {
                  EImportacaoCancelada);
     EXPECT_GE(vistas, 1000);
     EXPECT_FALSE(b.tr.Active());
+    EXPECT_EQ(contagem(b, "t"), 0);
+}
+
+TEST(Gravacao, CancelarDuranteAEsperaPorOutroUsuarioDesfazTudo) {
+    Banco b("NONE", "create table t (id integer not null primary key);");
+    TFbDatabase outra;
+    TFbTransaction trOutra;
+    outra.SetDatabaseName(b.caminho);
+    outra.SetLoginPrompt(false);
+    outra.SetParams({"user_name=SYSDBA", std::string("password=") + fbtest::kPassword});
+    trOutra.SetDefaultDatabase(&outra);
+    outra.SetDefaultTransaction(&trOutra);
+    outra.Open();
+    TFbSQL sql;
+    sql.SetDatabase(&outra);
+    sql.SetTransaction(&trOutra);
+    sql.SQL().Add("insert into t values (3)"); // not committed: row 3 waits for it
+    sql.ExecQuery();
+    Importacao imp = b.prepara("T", "1\n2\n3\n");
+    TFbCancellableCall chamada(
+        b.db, [&](const std::atomic<bool>& pare) { gravaTudo(imp, b.db, b.tr, false, {}, &pare); },
+        true);
+    EXPECT_FALSE(chamada.WaitFor(std::chrono::milliseconds(500))) << "did not wait for the lock";
+    while (!chamada.WaitFor(std::chrono::milliseconds(100)))
+        chamada.Cancel();
+    EXPECT_THROW(chamada.Get(), EImportacaoCancelada);
+    EXPECT_FALSE(b.tr.Active());
+    trOutra.Rollback();
+    outra.Close();
     EXPECT_EQ(contagem(b, "t"), 0);
 }
 
