@@ -136,7 +136,12 @@ void TFImportar::recarrega() {
         o.formato.qualificador = qualificadores[std::max(0, qualificador_->currentIndex())];
     }
     if (folha_) o.folha = std::max(0, folha_->currentIndex());
-    previa_ = prepara_(o);
+    try {
+        previa_ = prepara_(o);
+    } catch (const importa::EImportacaoCancelada&) {
+        reject(); // the user gave the import up while it was being read again
+        return;
+    }
     mostra();
 }
 
@@ -268,10 +273,29 @@ void importaDe(TAcoes& a, Fabrica fabrica, OpcoesLeitura opcoes, bool formatoEdi
     TFbTable& t = a.tabela;
     const std::shared_ptr<const TFbTableFacts> facts = t.Facts();
     const rtl::FormatSettings fs = rtl::formatSettings();
-    auto prepara = [facts, fabrica, fs](const OpcoesLeitura& o) {
+    TFbDatabase& conexao = t.Database() ? *t.Database() : a.conexao;
+    QWidget* dono = a.janela;
+    // The check of a large file takes seconds: on the wait's thread, with
+    // the rows counted and "Cancelar", which gives up the import.
+    auto prepara = [facts, fabrica, fs, &conexao, dono](const OpcoesLeitura& o) {
         Previa p;
         p.importacao = std::make_unique<importa::Importacao>(facts, fabrica(o), fs);
-        p.importacao->verifica(p.verificacao);
+        TEspera espera(conexao, dono);
+        std::atomic<long long> lidas{0};
+        espera.andamento = [&lidas] {
+            return QStringLiteral("Verificando as linhas... %1").arg(lidas.load());
+        };
+        try {
+            espera.executaComMarca([&](const std::atomic<bool>& pare) {
+                p.importacao->verifica(p.verificacao, 20, 1000, [&](long long n) {
+                    lidas = n;
+                    return !pare.load();
+                });
+            });
+        } catch (...) {
+            if (espera.cancelada()) throw importa::EImportacaoCancelada();
+            throw;
+        }
         return p;
     };
     std::optional<TFImportar> janela;
@@ -279,6 +303,8 @@ void importaDe(TAcoes& a, Fabrica fabrica, OpcoesLeitura opcoes, bool formatoEdi
         janela.emplace(prepara, opcoes, formatoEditavel, folhas, a.janela);
     } catch (const importa::EPlanilha& e) {
         rtl::dialogs().message(paraCaixa(e.what()));
+        return;
+    } catch (const importa::EImportacaoCancelada&) {
         return;
     }
     if (janela->exec() != QDialog::Accepted) return;
