@@ -45,7 +45,7 @@ bool ExpExcel(const std::string& arquivo, Fonte& fonte, const Progresso& progres
     std::int32_t linha = 2;
     for (std::int64_t i = 0; i < registros && !fonte.fim(); ++i) {
         for (int c = 0; c < visiveis; ++c)
-            if (auto v = office::celula(fonte, c)) X.set("Cells", {linha, c + 1}, *v);
+            if (auto v = office::celula(fonte, c, true)) X.set("Cells", {linha, c + 1}, *v);
         fonte.proximo();
         ++linha;
         ++escritos;
