@@ -63,10 +63,10 @@ void writeDocument(const std::function<void()>& save);
 /// `savedAs`), written to a file by `save`. Close drops `doc` from `open`;
 /// Close(true) before any SaveAs throws `neverSaved`. Returns false, doing
 /// nothing, when `name` is neither member.
-template <class Doc>
+template <class Doc, class Save>
 bool saveAsOrClose(std::string_view name, Invoke kind, std::span<const Variant> args,
                    const std::shared_ptr<Doc>& doc, std::vector<std::shared_ptr<Doc>>& open,
-                   void (*save)(const Doc&, const std::string&), const char* neverSaved) {
+                   Save save, const char* neverSaved) {
     if (sameName(name, "SaveAs")) {
         readOrCall(name, kind, args.size(), 1, 1);
         const std::string& path = args[0].text();

@@ -90,7 +90,8 @@ int main(int argc, char** argv) {
                     });
                 },
                 alvo);
-            linha(("export " + formato).c_str(), m, linhas, formato == "xlsx" ? &pisoXlsx : &pisoTxt);
+            linha(("export " + formato).c_str(), m, linhas,
+                  formato == "xlsx" ? &pisoXlsx : &pisoTxt);
             fs::remove(alvo);
         }
         fs::remove(alvoPiso);

@@ -9,6 +9,7 @@
 #include "db/FbDatabase.h"
 #include "db/FbTable.h"
 #include "export/ExpDataSet.h"
+#include "export/ExpTabela.h"
 
 #include <chrono>
 #include <cstdint>
@@ -325,10 +326,9 @@ inline double pisoExcel(const std::string& banco, const std::string& alvo) {
             case SQL_TIMESTAMP: {
                 ISC_TIMESTAMP t;
                 std::memcpy(&t, v.sqldata, 8);
-                worksheet_write_number(ws, r, c,
-                                       double(t.timestamp_date) - 15018 +
-                                           t.timestamp_time / 864000000.0,
-                                       carimbo);
+                worksheet_write_number(
+                    ws, r, c, double(t.timestamp_date) - 15018 + t.timestamp_time / 864000000.0,
+                    carimbo);
                 break;
             }
             default:
@@ -361,20 +361,19 @@ inline double cicloBruto(const std::string& banco) {
     return t;
 }
 
-/// What the dialog does: open, walk to the last row and back, then `escreve`
-/// over the table; returns the seconds of the whole.
+/// What the dialog does: open the table, then `escreve` over the rows it
+/// shows, read again as an export reads them (exporta::LeituraTabela: the
+/// server's count, a forward-only cursor); returns the seconds of the whole.
 inline double exportaArquivo(const std::string& banco,
                              const std::function<void(exporta::Fonte&)>& escreve) {
     Conexao c(banco);
     double t0 = agora();
     c.tabela.Open();
-    for (int i = 0; i < c.tabela.FieldCount(); ++i)
-        if (c.tabela.Fields(i).IsBlob()) c.tabela.Fields(i).SetVisible(false);
-    c.tabela.Last();
-    c.tabela.First();
     c.tabela.DisableControls();
-    exporta::FonteDataSet fonte(c.tabela);
-    escreve(fonte);
+    {
+        exporta::LeituraTabela leitura(c.tabela, exporta::camposOfertados(c.tabela));
+        escreve(leitura.fonte());
+    }
     c.tabela.EnableControls();
     return agora() - t0;
 }
