@@ -182,7 +182,6 @@ struct Workbook {
         // Rows are written in order: each goes to the sheet's temporary file
         // instead of being held in memory.
         opts.constant_memory = LXW_TRUE;
-        opts.use_zip64 = LXW_TRUE;
         errno = 0;
         // Packaged into the name its SaveAs gives, never into this one.
         book.wb = workbook_new_opt("pasta.xlsx", &opts);
