@@ -333,19 +333,9 @@ struct Workbook {
     }
 };
 
-struct ExcelState {
-    bool quit = false;
-    bool visible = true;
-    std::vector<std::shared_ptr<Workbook>> workbooks; // open ones; the last is active
+using ExcelState = kit::OfficeState<Workbook>;
 
-    void check() const {
-        if (quit) kit::disconnected();
-    }
-    Workbook& active() const {
-        if (workbooks.empty()) throw EOleError("N\xe3o h\xe1 pasta de trabalho ativa");
-        return *workbooks.back();
-    }
-};
+const char* const kNoWorkbook = "N\xe3o h\xe1 pasta de trabalho ativa";
 
 using StatePtr = std::shared_ptr<ExcelState>;
 using BookPtr = std::shared_ptr<Workbook>;
@@ -396,7 +386,7 @@ public:
             kit::readOrCall(name, kind, args.size(), 0, 0);
             return DispatchPtr(std::make_shared<WorksheetsObject>(st_, book_));
         }
-        if (kit::saveAsOrClose(name, kind, args, book_, st_->workbooks, &saveXlsx,
+        if (kit::saveAsOrClose(name, kind, args, book_, st_->open, &saveXlsx,
                                "A pasta de trabalho nunca foi salva; use SaveAs"))
             return {};
         kit::unknownName("Workbook", name);
@@ -407,68 +397,22 @@ private:
     BookPtr book_;
 };
 
-class WorkbooksObject : public Dispatch {
+class ExcelApplication : public kit::OfficeApplication<Workbook, WorkbookObject> {
 public:
-    explicit WorkbooksObject(StatePtr st) : st_(std::move(st)) {}
+    ExcelApplication() : OfficeApplication({"Workbooks", "ActiveWorkbook", kNoWorkbook}) {}
 
-    Variant invoke(std::string_view name, Invoke kind, std::span<const Variant> args) override {
-        st_->check();
-        if (sameName(name, "Add")) {
-            kit::readOrCall(name, kind, args.size(), 0, 0);
-            auto b = std::make_shared<Workbook>();
-            st_->workbooks.push_back(b);
-            return DispatchPtr(std::make_shared<WorkbookObject>(st_, b));
-        }
-        kit::unknownName("Workbooks", name);
+protected:
+    bool member(std::string_view name, Invoke kind, std::span<const Variant> args,
+                Variant&) override {
+        if (!sameName(name, "Cells")) return false;
+        // Only the indexed assignment Cells(row, column) := value exists.
+        if (kind != Invoke::Put)
+            throw EOleError("'Cells' s\xf3 aceita atribui\xe7\xe3o com linha e coluna");
+        if (args.size() != 3) kit::badParamCount(name);
+        if (state()->open.empty()) throw EOleError(kNoWorkbook);
+        state()->open.back()->set(args[0].toInt32(), args[1].toInt32(), args[2]);
+        return true;
     }
-
-private:
-    StatePtr st_;
-};
-
-class ExcelApplication : public ServerApplication {
-public:
-    ExcelApplication() : st_(std::make_shared<ExcelState>()) {}
-
-    bool hasQuit() const override { return st_->quit; }
-
-    Variant invoke(std::string_view name, Invoke kind, std::span<const Variant> args) override {
-        st_->check();
-        if (sameName(name, "Visible")) {
-            kit::assignment(name, kind, args.size());
-            st_->visible = args[0].toBool();
-            return {};
-        }
-        if (sameName(name, "Workbooks")) {
-            kit::readOrCall(name, kind, args.size(), 0, 0);
-            return DispatchPtr(std::make_shared<WorkbooksObject>(st_));
-        }
-        if (sameName(name, "ActiveWorkbook")) {
-            kit::readOrCall(name, kind, args.size(), 0, 0);
-            st_->active();
-            return DispatchPtr(std::make_shared<WorkbookObject>(st_, st_->workbooks.back()));
-        }
-        if (sameName(name, "Cells")) {
-            // Only the indexed assignment Cells(row, column) := value exists.
-            if (kind != Invoke::Put)
-                throw EOleError("'Cells' s\xf3 aceita atribui\xe7\xe3o com linha e coluna");
-            if (args.size() != 3) kit::badParamCount(name);
-            st_->active().set(args[0].toInt32(), args[1].toInt32(), args[2]);
-            return {};
-        }
-        if (sameName(name, "Quit")) {
-            kit::readOrCall(name, kind, args.size(), 0, 0);
-            for (auto& b : st_->workbooks)
-                b->closed = true;
-            st_->workbooks.clear();
-            st_->quit = true;
-            return {};
-        }
-        kit::unknownName("Application", name);
-    }
-
-private:
-    StatePtr st_;
 };
 
 // ---- the workbook file --------------------------------------------------------

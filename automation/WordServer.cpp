@@ -117,15 +117,7 @@ struct WordDocument {
     std::string savedAs;
 };
 
-struct WordState {
-    bool quit = false;
-    bool visible = true;
-    std::vector<std::shared_ptr<WordDocument>> documents; // open ones; the last is active
-
-    void check() const {
-        if (quit) kit::disconnected();
-    }
-};
+using WordState = kit::OfficeState<WordDocument>;
 
 using StatePtr = std::shared_ptr<WordState>;
 using DocPtr = std::shared_ptr<WordDocument>;
@@ -308,7 +300,7 @@ public:
             kit::readOrCall(name, kind, args.size(), 0, 0);
             return DispatchPtr(std::make_shared<RangeObject>(st_, doc_));
         }
-        if (kit::saveAsOrClose(name, kind, args, doc_, st_->documents, &saveDocx,
+        if (kit::saveAsOrClose(name, kind, args, doc_, st_->open, &saveDocx,
                                "O documento nunca foi salvo; use SaveAs"))
             return {};
         kit::unknownName("Document", name);
@@ -319,65 +311,12 @@ private:
     DocPtr doc_;
 };
 
-class DocumentsObject : public Dispatch {
+class WordApplication : public kit::OfficeApplication<WordDocument, DocumentObject> {
 public:
-    explicit DocumentsObject(StatePtr st) : st_(std::move(st)) {}
-
-    Variant invoke(std::string_view name, Invoke kind, std::span<const Variant> args) override {
-        st_->check();
-        if (sameName(name, "Add")) {
-            kit::readOrCall(name, kind, args.size(), 0, 0);
-            auto d = std::make_shared<WordDocument>();
-            st_->documents.push_back(d);
-            return DispatchPtr(std::make_shared<DocumentObject>(st_, d));
-        }
-        kit::unknownName("Documents", name);
-    }
-
-private:
-    StatePtr st_;
-};
-
-class WordApplication : public ServerApplication {
-public:
-    WordApplication() : st_(std::make_shared<WordState>()) {}
-
-    bool hasQuit() const override { return st_->quit; }
-
-    Variant invoke(std::string_view name, Invoke kind, std::span<const Variant> args) override {
-        st_->check();
-        if (sameName(name, "Visible")) {
-            kit::assignment(name, kind, args.size());
-            st_->visible = args[0].toBool();
-            return {};
-        }
-        if (sameName(name, "Documents")) {
-            kit::readOrCall(name, kind, args.size(), 0, 0);
-            return DispatchPtr(std::make_shared<DocumentsObject>(st_));
-        }
-        if (sameName(name, "ActiveDocument")) {
-            kit::readOrCall(name, kind, args.size(), 0, 0);
-            if (st_->documents.empty())
-                throw EOleError(
-                    "Este comando n\xe3o est\xe1 dispon\xedvel porque n\xe3o h\xe1 documentos "
-                    "abertos.");
-            return DispatchPtr(std::make_shared<DocumentObject>(st_, st_->documents.back()));
-        }
-        if (sameName(name, "Quit")) {
-            kit::readOrCall(name, kind, args.size(), 0, 0);
-            // Documents still open are dropped unsaved, as a quit without
-            // changes saved does.
-            for (auto& d : st_->documents)
-                d->closed = true;
-            st_->documents.clear();
-            st_->quit = true;
-            return {};
-        }
-        kit::unknownName("Application", name);
-    }
-
-private:
-    StatePtr st_;
+    WordApplication()
+        : OfficeApplication({"Documents", "ActiveDocument",
+                             "Este comando n\xe3o est\xe1 dispon\xedvel porque n\xe3o h\xe1 "
+                             "documentos abertos."}) {}
 };
 
 // ---- the WordprocessingML package -------------------------------------------
