@@ -206,9 +206,12 @@ TFbFieldKind TFbColumnFacts::Kind() const {
 }
 
 bool FbSameColumnName(std::string_view full, std::string_view described) {
-    if (described.size() >= 31 && full.size() > described.size())
-        return full.substr(0, described.size()) == described;
-    return full == described;
+    // A longer name arrives cut after 31 bytes, maybe inside a character,
+    // and the Firebird 3 library adds a 32nd byte of its own (a zero).
+    constexpr std::size_t kKept = 31;
+    if (full == described) return true;
+    return described.size() >= kKept && full.size() > kKept &&
+           full.substr(0, kKept) == described.substr(0, kKept);
 }
 
 const TFbColumnFacts* TFbTableFacts::Column(std::string_view name) const {

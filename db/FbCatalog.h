@@ -66,8 +66,9 @@ struct TFbTableFacts {
 };
 
 /// True when `described`, a column's name as a described statement gives it
-/// (the legacy descriptor holds at most 31 or 32 bytes of it), names the
-/// column the catalog calls `full`.
+/// (the legacy descriptor holds its first 31 bytes, possibly followed by one
+/// byte that is no part of it), may name the column the catalog calls
+/// `full`. Names that share their first 31 bytes are told apart by position.
 bool FbSameColumnName(std::string_view full, std::string_view described);
 
 /// Reads the records of FbCatalogTableFactsSQL in `records` (all of them,

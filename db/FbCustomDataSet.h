@@ -403,6 +403,7 @@ protected:
     virtual void AfterCloseCleanup() {}
     /// Marks computed columns of the definitions, from the connection's
     /// catalog facts of each relation met (TFbDatabase::TableFacts).
+    /// TFbTable also gives its fields the columns' whole names there.
     virtual void MarkComputedFields(std::vector<FieldDef>& defs);
 
     /// Prepares OpeningSQL when it is not prepared.

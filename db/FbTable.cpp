@@ -329,6 +329,27 @@ void TFbTable::SelectLike(const TFbTable& other) {
     indexDescending_ = other.indexDescending_;
 }
 
+void TFbTable::MarkComputedFields(std::vector<FieldDef>& defs) {
+    // A described column carries at most 31 bytes of its name and of its
+    // table's (Firebird 4 names take up to 63 characters): the SELECT lists
+    // the table's columns in the order of its facts, which hold them whole.
+    // Facts that do not name what was described (an alteration between
+    // their reading and the prepare) leave the described names.
+    const TFbTableFacts* facts = facts_.get();
+    if (!facts || !facts->Found) return TFbCustomDataSet::MarkComputedFields(defs);
+    const std::size_t count = facts->Columns.size();
+    for (const FieldDef& d : defs)
+        if (static_cast<std::size_t>(d.column) >= count ||
+            !FbSameColumnName(facts->Columns[static_cast<std::size_t>(d.column)].Name, d.sqlName))
+            return TFbCustomDataSet::MarkComputedFields(defs);
+    for (FieldDef& d : defs) {
+        const TFbColumnFacts& c = facts->Columns[static_cast<std::size_t>(d.column)];
+        d.name = d.sqlName = c.Name;
+        d.relation = facts->Relation;
+        d.computed = c.Computed;
+    }
+}
+
 TFbSQL& TFbTable::Statement(TFbTableStatement which) {
     TFbSQL& st = companions_->statements[static_cast<std::size_t>(which)];
     st.SetDatabase(Database());

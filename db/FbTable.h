@@ -176,6 +176,7 @@ protected:
     void PrepareSelect() override;
     void CommitOpening() override;
     void AbandonOpening() override;
+    void MarkComputedFields(std::vector<FieldDef>& defs) override;
     void ReleaseCompanions() override;
 
 private:

@@ -5,7 +5,7 @@
 # only the libraries and the fb4 tests (target fb4_tests), so the new type
 # codes reach the access layer as the server sends them. The build packages
 # are installed in the chroot once; the sources are bound read-only at
-# /brivane/src and built in /brivane/build, which stays in the chroot, so a
+# /brivane/src and built in /brivane/build-<checkout>, which stays in the chroot, so a
 # second run rebuilds only what changed. Runs against the server on
 # 127.0.0.1:3051 (scripts/fb4-server.sh start). Needs root (asks sudo
 # otherwise).
@@ -43,7 +43,10 @@ fb4_apt_install g++ make cmake pkg-config firebird-dev libxlsxwriter-dev libzip-
 [ "$prepare" = 0 ] || exit 0
 
 src=$fb4_root/brivane/src
-mkdir -p "$src" "$fb4_root/brivane/build"
+# One build folder per checkout: make compares times, and another checkout's
+# older sources bound at the same place would not rebuild newer objects.
+build=/brivane/build-$(printf '%s' "$root" | md5sum | cut -c1-8)
+mkdir -p "$src" "$fb4_root$build"
 unbind() { if mountpoint -q "$src"; then umount "$src" || umount -l "$src"; fi; }
 unbind
 trap unbind EXIT
@@ -52,9 +55,9 @@ mount -o remount,bind,ro "$src"
 
 # As scripts/test.sh does outside: the export tests run under this locale.
 fb4_in bash /brivane/src/tests/support/ensure-locale.sh pt_BR.UTF-8
-fb4_in cmake -S /brivane/src -B /brivane/build -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+fb4_in cmake -S /brivane/src -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DBRIVANE_GUI=OFF -DBRIVANE_BENCH=OFF >/dev/null
-fb4_in cmake --build /brivane/build -j"$(nproc)" --target fb4_tests
+fb4_in cmake --build "$build" -j"$(nproc)" --target fb4_tests
 # The server's root is this chroot's "/" for the tests inside it.
-fb4_in env BRIVANE_FB4_CHROOT=/ ctest --test-dir /brivane/build -L fb4 --output-on-failure \
+fb4_in env BRIVANE_FB4_CHROOT=/ ctest --test-dir "$build" -L fb4 --output-on-failure \
   -j"$(nproc)" "$@"

@@ -293,4 +293,52 @@ TEST_F(SessaoUtf8, AUserSeesFiltersAndReplicatesTextThatIsNotLatin1) {
     EXPECT_EQ(relido(utf8, "select \"Descrição\" from \"Ações\" where ID = 1"), "Ação “中” €");
 }
 
+// Names of 63 characters on the Firebird 4 server that share their first 52:
+// the chooser, the titles, the field list and the filter window tell them
+// apart, and "Replicar" writes only the twin chosen.
+using SessaoFb4 = uitest::Sessao;
+
+TEST_F(SessaoFb4, LongNamesAreShownWholeAndReplicationTakesTheTwinChosen) {
+    FBTEST_REQUIRE_FB4_SERVER();
+    const std::string t = "Movimentação diária das filiais " + std::string(31, '_'),
+                      c1 = "Preço médio em € na filial de Campinas " + std::string(23, '_') + "1",
+                      c2 = c1.substr(0, c1.size() - 1) + "2";
+    fbtest::Fb4Database fb4("create table \"" + t + "\" (ID integer not null primary key, \"" + c1 +
+                                "\" integer, \"" + c2 + "\" integer); insert into \"" + t +
+                                "\" values (1, 10, 20);",
+                            "UTF8");
+    w.ed1->setText(QString::fromStdString(fb4.name()));
+    QTest::mouseClick(w.SpeedButton6, Qt::LeftButton);
+    uitest::quandoModal([&](QWidget* m) {
+        auto* f = qobject_cast<TFTabelas*>(m);
+        ASSERT_EQ(f->lbTabelas->findItems(u(t.c_str()), Qt::MatchExactly).size(), 1);
+        f->lbTabelas->setCurrentRow(0);
+        QTest::mouseClick(f->b1, Qt::LeftButton);
+    });
+    QTest::mouseClick(w.b1, Qt::LeftButton);
+    ASSERT_TRUE(w.tabela.Active());
+    const std::string titulos[] = {"ID", c1, c2};
+    for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(w.ds1()->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString(),
+                  u(titulos[c].c_str()));
+    uitest::quandoModal([&](QWidget* m) {
+        auto* f = qobject_cast<TFFiltrar*>(m);
+        EXPECT_EQ(f->lbCampos->findItems(u(c1.c_str()), Qt::MatchExactly).size(), 1);
+        EXPECT_EQ(f->lbCampos->findItems(u(c2.c_str()), Qt::MatchExactly).size(), 1);
+        f->reject();
+    });
+    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+    w.cb1->setCurrentIndex(w.cb1->findText(u(c2.c_str())));
+    EXPECT_EQ(w.cb1->currentIndex(), 2);
+    w.ed4->setText("5");
+    usuario.responde = true;
+    QTest::mouseClick(w.SpeedButton2, Qt::LeftButton);
+    EXPECT_EQ(usuario.mensagens, std::vector<std::string>{"Conectado!!!"});
+    auto celula = [this](int c) {
+        return w.ds1()->data(w.ds1()->index(0, c), Qt::DisplayRole).toString();
+    };
+    ASSERT_TRUE(uitest::espera([&] { return w.tabela.Active() && celula(2) == "5"; }));
+    EXPECT_EQ(celula(1), "10");
+}
+
 } // namespace
