@@ -70,6 +70,7 @@ void TFEspera::reject() {
 }
 
 void TFEspera::verifica() {
+    if (andamento && !chamada_.CancelRequested()) texto_->setText(andamento());
     if (chamada_.Finished()) {
         relogio_.stop();
         accept();
@@ -128,9 +129,15 @@ void TEspera::executaPassoAPasso(std::function<void(const std::atomic<bool>&)> t
     espera(chamada);
 }
 
+void TEspera::executaComMarca(std::function<void(const std::atomic<bool>&)> trabalho) {
+    TFbCancellableCall chamada(conexao_, std::move(trabalho), true);
+    espera(chamada);
+}
+
 void TEspera::espera(TFbCancellableCall& chamada) {
     if (!chamada.WaitFor(std::chrono::milliseconds(kMomentoMs))) {
         TFEspera janela(chamada, janela_);
+        janela.andamento = andamento;
         espera_ = &janela;
         janela.exec();
         espera_ = nullptr;

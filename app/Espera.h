@@ -35,6 +35,9 @@ public:
 
     QLabel* texto() const { return texto_; }
     QPushButton* cancelar() const { return cancelar_; }
+    /// When set, the text shown instead of "Aguardando o banco de dados...",
+    /// asked again while the work runs (progress).
+    std::function<QString()> andamento;
 
     /// Cancels the work (once more when already cancelling) and stays open
     /// until it has ended.
@@ -78,6 +81,12 @@ public:
     /// looks at between its calls, and then it ends normally (executa then
     /// throws client error 10).
     void executaPassoAPasso(std::function<void(const std::atomic<bool>& pare)> trabalho);
+    /// As executa (a call the server is running stops at once), handing
+    /// `trabalho` the cancel mark to look at between its calls as well.
+    void executaComMarca(std::function<void(const std::atomic<bool>& pare)> trabalho);
+
+    /// What the wait window shows while the work runs (see TFEspera::andamento).
+    std::function<QString()> andamento;
 
     /// The user cancelled the last work (Cancelar, Esc, or closing a window).
     bool cancelada() const { return cancelada_; }

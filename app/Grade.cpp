@@ -295,7 +295,9 @@ void TIndicador::paintSection(QPainter* p, const QRect& r, int logicalIndex) con
 TGrade::TGrade(QWidget* parent)
     : QTableView(parent), indicador_(new TIndicador(this)),
       acaoCopiar_(new QAction(QStringLiteral("Copiar"), this)),
-      acaoCopiarTitulos_(new QAction(QStringLiteral("Copiar com títulos"), this)) {
+      acaoCopiarTitulos_(new QAction(QStringLiteral("Copiar com títulos"), this)),
+      acaoColar_(new QAction(QStringLiteral("Colar linhas"), this)),
+      acaoImportar_(new QAction(QStringLiteral("Importar arquivo..."), this)) {
     setVerticalHeader(indicador_);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -328,6 +330,28 @@ TGrade::TGrade(QWidget* parent)
             [this] { executaProtegido([this] { copia(false); }); });
     connect(acaoCopiarTitulos_, &QAction::triggered, this,
             [this] { executaProtegido([this] { copia(true); }); });
+
+    acaoColar_->setShortcut(QKeySequence::Paste);
+    acaoImportar_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    for (QAction* a : {acaoColar_, acaoImportar_}) {
+        a->setShortcutContext(Qt::WidgetShortcut);
+        addAction(a);
+    }
+    connect(acaoColar_, &QAction::triggered, this, [this] {
+        executaProtegido([this] {
+            if (aoColar && recebeLinhas()) aoColar();
+        });
+    });
+    connect(acaoImportar_, &QAction::triggered, this, [this] {
+        executaProtegido([this] {
+            if (aoImportar && recebeLinhas()) aoImportar();
+        });
+    });
+}
+
+bool TGrade::recebeLinhas() const {
+    const TFbTable* t = tabela();
+    return t && t->Active() && !t->ReadOnly();
 }
 
 void TGrade::setModelo(TGradeModelo* m) {
@@ -513,6 +537,11 @@ void TGrade::keyPressEvent(QKeyEvent* e) {
         e->accept();
         return;
     }
+    if (e == QKeySequence::Paste) {
+        acaoColar_->trigger();
+        e->accept();
+        return;
+    }
     QTableView::keyPressEvent(e);
 }
 
@@ -523,9 +552,17 @@ void TGrade::contextMenuEvent(QContextMenuEvent* e) {
     QMenu menu(this);
     menu.addAction(acaoCopiar_);
     menu.addAction(acaoCopiarTitulos_);
+    const bool recebe = recebeLinhas();
+    acaoColar_->setEnabled(recebe);
+    acaoImportar_->setEnabled(recebe);
+    menu.addSeparator();
+    menu.addAction(acaoColar_);
+    menu.addAction(acaoImportar_);
     menu.exec(e->globalPos());
     acaoCopiar_->setEnabled(true);
     acaoCopiarTitulos_->setEnabled(true);
+    acaoColar_->setEnabled(true);
+    acaoImportar_->setEnabled(true);
     e->accept();
 }
 

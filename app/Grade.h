@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QTableView>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -90,6 +91,10 @@ private:
 /// títulos") puts the column titles first. The context menu offers both.
 /// Cells go as the model displays them.
 ///
+/// Bringing rows in: "Colar linhas" (Ctrl+V) and "Importar arquivo..."
+/// (Ctrl+I), in the context menu too, enabled over an open table that can
+/// be written; they call aoColar and aoImportar.
+///
 /// Sorting: over a TFbTable, a click on a column title orders the table by
 /// that column (then by its key, so equal values keep a fixed order), a
 /// second click on it reverses the order and a third returns to the key
@@ -113,6 +118,10 @@ public:
     void copia(bool comTitulos);
     QAction* acaoCopiar() const { return acaoCopiar_; }
     QAction* acaoCopiarComTitulos() const { return acaoCopiarTitulos_; }
+    QAction* acaoColar() const { return acaoColar_; }
+    QAction* acaoImportar() const { return acaoImportar_; }
+    /// What "Colar linhas" and "Importar arquivo..." do (the main window's).
+    std::function<void()> aoColar, aoImportar;
 
     /// What a click on the title of `coluna` does (see the class comment).
     void ordenaPor(int coluna);
@@ -136,6 +145,10 @@ private:
     TIndicador* indicador_;
     QAction* acaoCopiar_;
     QAction* acaoCopiarTitulos_;
+    QAction* acaoColar_;
+    QAction* acaoImportar_;
+    /// An open table that can be written: the two import actions apply.
+    bool recebeLinhas() const;
     bool seguindo_ = false;
 };
 

@@ -81,6 +81,10 @@ TFbDatabase& conexaoDe(TAcoes& a) {
 /// (see TFbXSQLVAR::SetAsUtf8String).
 void atribuiValor(TFbXSQLVAR& p, const TField* campo, const std::string& valor) {
     const rtl::FormatSettings& fs = rtl::formatSettings();
+    if (campo && campo->ExactKind() != TFbExactKind::None) {
+        p.SetAsTypedExact(campo->ExactKind(), valor);
+        return;
+    }
     if (campo && valor.find(fs.decimalSeparator) != std::string::npos) {
         switch (campo->DataType()) {
         case ftBCD:

@@ -4,6 +4,7 @@
 #include "app/Controles.h"
 #include "app/Espera.h"
 #include "app/Grade.h"
+#include "app/Importar.h"
 #include "app/Nomes.h"
 #include "app/UTabelas.h"
 #include "rtl/strutil.h"
@@ -219,6 +220,8 @@ TFPrincipal::TFPrincipal(QWidget* parent) : QWidget(parent) {
         lbFiltro->setText(QString::fromUtf8(c.data(), static_cast<qsizetype>(c.size())));
     };
     dbGrid->setModelo(ds1_.get());
+    dbGrid->aoColar = [this] { app::colaLinhas(*acoes_); };
+    dbGrid->aoImportar = [this] { app::importaArquivo(*acoes_); };
     lbFiltro = new QLabel(GroupBox2);
     lbFiltro->setObjectName(QStringLiteral("lbFiltro"));
     lbFiltro->setTextFormat(Qt::PlainText);

@@ -4,6 +4,7 @@
 // actual size, with typed fields, an observer interface for the controls that
 // show it, and a busy hook for the user interface's hourglass.
 #include "db/FbTypes.h"
+#include "db/FbValues.h"
 #include "rtl/currency.h"
 #include "rtl/datetime.h"
 #include "rtl/format.h"
@@ -121,6 +122,11 @@ public:
         displayNumber_ = rtl::NumberFormat(format);
         displayDateGeneration_ = 0;
     }
+    /// For a column kept as its exact text (a string field): what that
+    /// text is (FbValues.h). AsString then gives the regional text without
+    /// thousands separators, DisplayText with them and OCTETS in
+    /// hexadecimal; the stored bytes stay what the server sent.
+    TFbExactKind ExactKind() const { return exact_; }
     /// ftBlob or ftMemo.
     bool IsBlob() const { return kind_.DataType == ftBlob || kind_.DataType == ftMemo; }
 
@@ -148,8 +154,8 @@ public:
     rtl::Currency AsCurrency() const;
     /// Dates, times and date-times; strings parsed with the locale formats.
     rtl::TDateTime AsDateTime() const;
-    /// Booleans as they are; numbers: not 0; strings: true when they start
-    /// with T, t, Y or y.
+    /// Booleans as they are; numbers: not 0; strings by TryTextToBoolean
+    /// (client error 38 for any other text).
     bool AsBoolean() const;
     /// A reader over the content of a blob or memo field (empty for null);
     /// client error 38 for other kinds. The content is read from the server
@@ -167,6 +173,7 @@ private:
     rtl::Currency currency(const std::byte* p) const;            // ftBCD
     double dateTime(const std::byte* p) const;                   // ftDate, ftTime, ftDateTime
     void appendText(std::string& out, const std::byte* p) const; // ftString
+    void appendExact(std::string& out, const std::byte* p, bool grouped) const;
 
     TFbCustomDataSet* dataSet_ = nullptr;
     int index_ = 0;
@@ -189,10 +196,11 @@ private:
     mutable std::uint64_t valueDateGeneration_ = 0;
     mutable std::uint64_t displayDateGeneration_ = 0;
     // Source column and place in a record.
-    int column_ = 0;           // position in the SELECT's result columns
-    short sqlType_ = 0;        // SQL type code without the nullable bit
-    short scale_ = 0;          // scale of the column (0 or negative)
-    int charSet_ = 0;          // strings and memos: the column's character set
+    int column_ = 0;    // position in the SELECT's result columns
+    short sqlType_ = 0; // SQL type code without the nullable bit
+    short scale_ = 0;   // scale of the column (0 or negative)
+    int charSet_ = 0;   // strings and memos: the column's character set
+    TFbExactKind exact_ = TFbExactKind::None;
     std::uint32_t offset_ = 0; // fixed slot: offset in a record; string: its place among the texts
     // CHAR values are kept without their padding and padded back when read:
     // to padChars_ characters of padChar_ (blanks; zero bytes for OCTETS).
@@ -375,6 +383,7 @@ protected:
         short scale = 0;
         int sqlLen = 0;
         int charSet = 0; // strings and memos
+        TFbExactKind exact = TFbExactKind::None;
     };
 
     /// First step of Open: throw when the dataset cannot open (TFbTable:

@@ -2,6 +2,7 @@
 
 #include "db/FbCatalogSQL.h"
 #include "db/FbUtils.h"
+#include "db/FbValues.h"
 #include "rtl/charset.h"
 
 #include <algorithm>
@@ -495,6 +496,7 @@ void TFbDatabase::DoConnect() {
     waitForLeaving();
     attach(dpb_);
     survey();
+    askExactBindings();
     if (dbSqlDialect_ < sqlDialect_) {
         sqlDialect_ = dbSqlDialect_;
         if (OnDialectDowngradeWarning) OnDialectDowngradeWarning(*this);
@@ -633,6 +635,19 @@ void TFbDatabase::survey() {
         }
     }
     textCharSet_ = connectionCharSet_ != rtl::cs::None ? connectionCharSet_ : single;
+}
+
+void TFbDatabase::askExactBindings() {
+    // Older servers (and the embedded Firebird 3 engine) get no statement:
+    // the list is empty for them.
+    for (const std::string& sql : FbExactBindingsSQL(serverVersion_)) {
+        isc_tr_handle none = 0;
+        // A refusal leaves those types as the server sends them by default:
+        // the rest of the attachment serves as before.
+        if (Capture(FbApi().isc_dsql_execute_immediate(StatusVector(), handle_.Ptr(), &none, 0,
+                                                       sql.c_str(), 3, nullptr)))
+            break;
+    }
 }
 
 void TFbDatabase::readDatabaseInfo() {

@@ -341,6 +341,9 @@ private:
     /// catalog query on the catalog transaction; re-attaches with
     /// lc_ctype=UTF8 when the database needs it.
     void survey();
+    /// On a server that knows the types of FbValues.h, asks for their exact
+    /// text (FbExactBindingsSQL); nothing on older servers.
+    void askExactBindings();
     void startCatalogTransaction();
     /// Ends the catalog transaction (commit, or dropped when that fails).
     void endCatalogTransaction() noexcept;

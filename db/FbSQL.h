@@ -4,6 +4,7 @@
 // the database's SQL types and texts, numbers and date-times.
 #include "db/FbDatabase.h"
 #include "db/FbTypes.h"
+#include "db/FbValues.h"
 #include "rtl/currency.h"
 #include "rtl/datetime.h"
 
@@ -134,6 +135,13 @@ public:
 
     /// The field kind that the dataset gives this column.
     TFbFieldKind FieldKind() const;
+    /// A native type of the newer servers (FbValues.h), which the entry
+    /// holds as the server's exact text (a VARYING of kExactTextBytes);
+    /// None for every other type.
+    TFbExactKind ExactKind() const { return FbExactKindOfSQLType(describedType_); }
+    /// Room for the text of any value of those types (38 digits, a sign
+    /// and a point; a timestamp and the longest zone name).
+    static constexpr short kExactTextBytes = 96;
 
     // Readers.
     /// Text: TEXT without trailing blanks, VARYING as stored, numbers as
@@ -175,6 +183,13 @@ public:
     /// server) receives it as Latin-1 when it fits, else as it is. Otherwise
     /// as SetAsString.
     void SetAsUtf8String(std::string_view utf8);
+    /// Text the user typed (UTF-8, regional form) for a column of `kind`
+    /// (FbValues.h): sent as the server's text of the value
+    /// (FbExactTextForServer; OCTETS as the bytes its hexadecimal digits
+    /// give, client error 38 for other text); text that reads as no such
+    /// value goes as typed, for the server to refuse in its own words.
+    /// Empty text: null.
+    void SetAsTypedExact(TFbExactKind kind, std::string_view typed);
     /// A BOOLEAN entry receives the value, any other 1 or 0 as SQL_LONG.
     void SetAsBoolean(bool value);
     /// The integer writers give a BOOLEAN entry 0 or 1 as false or true

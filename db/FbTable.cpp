@@ -347,6 +347,10 @@ void TFbTable::MarkComputedFields(std::vector<FieldDef>& defs) {
         d.name = d.sqlName = c.Name;
         d.relation = facts->Relation;
         d.computed = c.Computed;
+        // A type the server sends as its exact text: the catalog tells what
+        // that text is.
+        if (d.kind.DataType == ftString && d.exact == TFbExactKind::None)
+            d.exact = FbExactKindOfCatalog(c.FieldType, c.CharSetId);
     }
 }
 

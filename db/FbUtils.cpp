@@ -261,21 +261,6 @@ const char* BooleanText(bool value) {
     return value ? "SIM" : "N\xc3O";
 }
 
-bool TryTextToBoolean(std::string_view text, bool& value) {
-    const std::string_view t = rtl::trim(text);
-    for (const char* word : {"TRUE", "1", "S", "SIM"})
-        if (rtl::sameText(t, word)) {
-            value = true;
-            return true;
-        }
-    for (const char* word : {"FALSE", "0", "N", "N\xc3O", "NAO"})
-        if (rtl::sameText(t, word)) {
-            value = false;
-            return true;
-        }
-    return false;
-}
-
 std::string MakeCursorName(std::string_view name) {
     static std::mt19937 gen{std::random_device{}()};
     std::uniform_int_distribution<int> digit(0, 9);

@@ -7,7 +7,56 @@
 #include "rtl/charset.h"
 #include "rtl/format.h"
 
+#include <cfloat>
+#include <charconv>
+#include <cmath>
+
 namespace exporta {
+
+bool NumeroExato(std::string_view texto, char separador, double& v) {
+    std::string numero; // with a point, for the conversion
+    std::size_t i = 0;
+    const std::size_t n = texto.size();
+    bool negativo = false;
+    if (i < n && (texto[i] == '-' || texto[i] == '+')) negativo = texto[i++] == '-';
+    std::string digitos;
+    bool ponto = false;
+    for (; i < n; ++i) {
+        const char c = texto[i];
+        if (c >= '0' && c <= '9') {
+            digitos += c;
+            numero += c;
+        } else if (c == separador && !ponto) {
+            ponto = true;
+            numero += '.';
+        } else {
+            break;
+        }
+    }
+    if (digitos.empty()) return false;
+    if (i < n && (texto[i] == 'E' || texto[i] == 'e')) {
+        numero.append(texto.substr(i));
+        numero[numero.size() - (n - i)] = 'e';
+        i = n;
+    }
+    if (i != n) return false;
+    const std::size_t primeiro = digitos.find_first_not_of('0');
+    if (primeiro == std::string::npos) {
+        // Zero; a negative zero has no number cell that keeps its sign.
+        v = 0;
+        return !negativo;
+    }
+    const std::size_t ultimo = digitos.find_last_not_of('0');
+    if (ultimo - primeiro + 1 > 15) return false;
+    double d = 0;
+    const auto r = std::from_chars(numero.data(), numero.data() + numero.size(), d);
+    if (r.ec != std::errc() || r.ptr != numero.data() + numero.size()) return false;
+    // Up to 15 digits survive a normal double unchanged; tiny or huge
+    // magnitudes do not.
+    if (!std::isfinite(d) || std::fabs(d) < DBL_MIN) return false;
+    v = negativo ? -d : d;
+    return true;
+}
 
 Tipo tipoDe(const TField& campo) {
     switch (campo.DataType()) {
@@ -90,7 +139,11 @@ void FonteDataSet::acrescentaTexto(int coluna, std::string& saida) {
     const rtl::FormatSettings& fs = rtl::formatSettings();
     switch (tipos_[static_cast<std::size_t>(coluna)]) {
     case Tipo::Texto:
-        f.AppendAsString(saida);
+        // Exact numbers, zoned moments and byte strings as the grid shows them.
+        if (f.ExactKind() != TFbExactKind::None)
+            f.AppendDisplayText(saida);
+        else
+            f.AppendAsString(saida);
         break;
     case Tipo::Pequeno: {
         // 0 and 1 are flags and read as such; any other value is a number
@@ -177,7 +230,13 @@ Valor FonteDataSet::valor(int coluna) {
     switch (tipos_[static_cast<std::size_t>(coluna)]) {
     case Tipo::Texto:
         v.tipo = Valor::Tipo::Texto;
-        v.texto = f.AsString();
+        if (f.ExactKind() == TFbExactKind::None) {
+            v.texto = f.AsString();
+            break;
+        }
+        v.texto = f.DisplayText();
+        if (f.ExactKind() == TFbExactKind::Decimal || f.ExactKind() == TFbExactKind::DecFloat)
+            v.numero = NumeroExato(f.AsString(), rtl::formatSettings().decimalSeparator, v.real);
         break;
     case Tipo::Inteiro:
         v.tipo = Valor::Tipo::Inteiro;

@@ -23,7 +23,7 @@ std::optional<automation::Variant> celulaPlanilha(Fonte& fonte, int c) {
         if (d >= 61 || (t == Tipo::Hora && d >= 0 && d < 1))
             return automation::Variant(automation::OleDate{d});
     }
-    return office::celula(fonte, c);
+    return office::celula(fonte, c, true);
 }
 
 } // namespace

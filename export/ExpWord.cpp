@@ -33,8 +33,9 @@ automation::Variant textoUtf8(const std::string& utf8) {
     return automation::Variant::utf8(utf8);
 }
 
-std::optional<automation::Variant> celula(Fonte& fonte, int coluna) {
+std::optional<automation::Variant> celula(Fonte& fonte, int coluna, bool numeros) {
     Valor v = fonte.valor(coluna);
+    if (numeros && v.numero) return automation::Variant(v.real);
     if (v.tipo == Valor::Tipo::Nenhum) {
         Tipo t = fonte.tipo(coluna);
         if (t == Tipo::DataHora || t == Tipo::Grande)

@@ -32,8 +32,10 @@ automation::Variant textoUtf8(const std::string& utf8);
 /// value (a text column's text in its own set: as it is for NONE, OCTETS
 /// and ISO8859_1, else converted to UTF-8), except that a date-time or large-integer field, which
 /// has no typed value for the servers, goes as its text (short date and long time, or the decimal
-/// digits) instead of leaving the cell empty.
-std::optional<automation::Variant> celula(Fonte& fonte, int coluna);
+/// digits) instead of leaving the cell empty. With `numeros` (a
+/// spreadsheet) a text that is exactly a number (Valor::numero) goes as
+/// that number.
+std::optional<automation::Variant> celula(Fonte& fonte, int coluna, bool numeros = false);
 
 /// Resumes the control updates when the writer leaves, also by an error.
 class Suspensao {

@@ -57,7 +57,17 @@ struct Valor {
     std::int32_t inteiro = 0;
     double real = 0.0;
     rtl::Currency moeda;
+    /// A Texto that is also exactly the number `real` (NumeroExato): a
+    /// spreadsheet may take it as a number; a document takes the text.
+    bool numero = false;
 };
+
+/// True when the number written in `texto` (digits with `separador` as
+/// the decimal point, an optional sign and exponent) is exactly a number
+/// of at most 15 significant digits, which a double and a spreadsheet's
+/// cell keep and show unchanged; `v` is then that number. Negative zero,
+/// infinities and NaN are not.
+bool NumeroExato(std::string_view texto, char separador, double& v);
 
 /// The dataset as a writer walks it. Columns are numbered from 0 among the
 /// chosen fields, in the dataset's field order. Row movement and cell reads

@@ -39,7 +39,7 @@ flock 7
 # Debian 13's xlsxwriter.pc requires minizip, zlib and libcrypto, whose
 # development packages libxlsxwriter-dev does not bring.
 fb4_apt_install g++ make cmake pkg-config firebird-dev libxlsxwriter-dev libzip-dev libgtest-dev \
-  libminizip-dev zlib1g-dev libssl-dev locales
+  libminizip-dev zlib1g-dev libssl-dev libexpat1-dev locales
 [ "$prepare" = 0 ] || exit 0
 
 src=$fb4_root/brivane/src

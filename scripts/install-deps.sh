@@ -7,7 +7,7 @@ packages=(
   cmake g++ make pkg-config ccache
   qt6-base-dev qt6-translations-l10n # Qt's own dialogs and buttons in Portuguese
   firebird3.0-server firebird3.0-utils firebird-dev libfbclient2
-  libxlsxwriter-dev libzip-dev
+  libxlsxwriter-dev libzip-dev libexpat1-dev
   libgtest-dev
   xvfb xauth fonts-liberation
   fonts-wqy-microhei # the demo's Chinese supplier, shown rather than as boxes

@@ -3,6 +3,7 @@
 #include "tests/dataset/dstest.h"
 
 #include "db/Fb.h"
+#include "db/FbSQL.h"
 
 using dstest::Env;
 
@@ -64,6 +65,34 @@ TEST(BooleanField, AFilterOnABooleanColumnSelectsItsRows) {
     Env env(kTarefas);
     env.open("TAREFAS", "URGENTE", true);
     EXPECT_EQ(env.column("NOME"), (std::vector<std::string>{"passar", ""}));
+}
+
+TEST(BooleanField, TextReadsAsTheSameBooleanThroughTheFieldAndTheStatement) {
+    Env env("CREATE TABLE W (K INTEGER, T VARCHAR(12));"
+            "INSERT INTO W VALUES (1, ' sim '); INSERT INTO W VALUES (2, 'N\xc3O');"
+            "INSERT INTO W VALUES (3, 'true'); INSERT INTO W VALUES (4, '0');"
+            "INSERT INTO W VALUES (5, 'yes'); INSERT INTO W VALUES (6, 'T');"
+            "INSERT INTO W VALUES (7, 'Falso'); INSERT INTO W VALUES (8, '');");
+    env.open("W");
+    TFbSQL q;
+    q.SetDatabase(&env.db);
+    q.SetTransaction(&env.tr);
+    q.SQL().SetText("select T from W order by K");
+    q.ExecQuery();
+    auto read = [](auto&& reader) {
+        try {
+            return std::string(reader() ? "1" : "0");
+        } catch (const EFbClientError& e) {
+            return "erro " + std::to_string(e.SQLCode());
+        }
+    };
+    std::string field, statement;
+    for (env.table.First(); !env.table.Eof(); env.table.Next(), q.FetchNext()) {
+        field += read([&] { return env.table.FieldByName("T").AsBoolean(); }) + ";";
+        statement += read([&] { return q.ColumnAt(0).AsBoolean(); }) + ";";
+    }
+    EXPECT_EQ(field, "1;0;1;0;erro 38;erro 38;erro 38;erro 38;");
+    EXPECT_EQ(statement, field);
 }
 
 } // namespace
