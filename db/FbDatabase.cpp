@@ -496,7 +496,6 @@ void TFbDatabase::DoConnect() {
     waitForLeaving();
     attach(dpb_);
     survey();
-    askExactBindings();
     if (dbSqlDialect_ < sqlDialect_) {
         sqlDialect_ = dbSqlDialect_;
         if (OnDialectDowngradeWarning) OnDialectDowngradeWarning(*this);
@@ -515,6 +514,7 @@ void TFbDatabase::attach(const std::string& dpb) {
         status.Raise();
     }
     attachDpb_ = dpb;
+    exactBindingsAsked_ = false;
 }
 
 namespace {
@@ -637,10 +637,14 @@ void TFbDatabase::survey() {
     textCharSet_ = connectionCharSet_ != rtl::cs::None ? connectionCharSet_ : single;
 }
 
-void TFbDatabase::askExactBindings() {
+bool TFbDatabase::AskExactBindings() {
+    if (exactBindingsAsked_ || !Connected()) return false;
+    exactBindingsAsked_ = true;
     // Older servers (and the embedded Firebird 3 engine) get no statement:
     // the list is empty for them.
-    for (const std::string& sql : FbExactBindingsSQL(serverVersion_)) {
+    const std::vector<std::string> list = FbExactBindingsSQL(serverVersion_);
+    if (list.empty()) return false;
+    for (const std::string& sql : list) {
         isc_tr_handle none = 0;
         // A refusal leaves those types as the server sends them by default:
         // the rest of the attachment serves as before.
@@ -648,6 +652,7 @@ void TFbDatabase::askExactBindings() {
                                                        sql.c_str(), 3, nullptr)))
             break;
     }
+    return true;
 }
 
 void TFbDatabase::readDatabaseInfo() {

@@ -217,6 +217,14 @@ public:
     /// The server's version as it tells it ("3.0.11"), known from the
     /// connect on; empty when the server did not say (before Firebird 2.1).
     const std::string& ServerVersion() const { return serverVersion_; }
+    /// On a server that knows the types of FbValues.h, asks once per
+    /// attachment for their exact text (FbExactBindingsSQL), so that a client
+    /// library older than the server can describe them and none loses a digit
+    /// or a zone. True when it asked now (statements prepared before keep their
+    /// old description); false when already asked, or on older servers, which
+    /// never get a statement. Asked only when a statement first meets such a
+    /// type: a schema without them costs no exchange.
+    bool AskExactBindings();
 
     int SQLDialect() const { return sqlDialect_; }
     /// Client error 87 below 1, or above DBSQLDialect while connected.
@@ -341,9 +349,6 @@ private:
     /// catalog query on the catalog transaction; re-attaches with
     /// lc_ctype=UTF8 when the database needs it.
     void survey();
-    /// On a server that knows the types of FbValues.h, asks for their exact
-    /// text (FbExactBindingsSQL); nothing on older servers.
-    void askExactBindings();
     void startCatalogTransaction();
     /// Ends the catalog transaction (commit, or dropped when that fails).
     void endCatalogTransaction() noexcept;
@@ -373,6 +378,7 @@ private:
     bool allowStreamedConnected_ = true;
     unsigned traceFlags_ = 0;
     std::string serverVersion_;
+    bool exactBindingsAsked_ = false;
     TFbTransactionHandle catalogTr_;
     std::map<std::string, std::shared_ptr<const TFbTableFacts>> facts_;
     /// The first attachment of a UTF8 re-attach, detaching on a thread of

@@ -340,29 +340,47 @@ TEST_F(Fb4Types, ExportsCarryTheGridsTextAndExcelOnlyExactNumbers) {
     automation::resetServers();
 }
 
-TEST_F(Fb4Types, TheConnectAsksForTheBindingsInFewExchanges) {
+TEST_F(Fb4Types, TheBindingsAreAskedOnlyWhenAStatementFirstMeetsTheTypes) {
     fbtest::Relay relay("127.0.0.1", 3051);
     const std::string path = base->name().substr(base->name().find(':') + 1);
     const std::string name = relay.name(path);
     const std::string dpb =
         GenerateDPB({"user_name=SYSDBA", std::string("password=") + fbtest::kPassword});
     long before = relay.exchanges();
+    long attach = 0;
     {
         TFbAttachmentHandle h;
         CheckStatus(FbApi().isc_attach_database(StatusVector(), short(name.size()), name.c_str(),
                                                 h.Ptr(), short(dpb.size()), dpb.data()));
+        attach = relay.exchanges() - before;
     }
-    const long attach = relay.exchanges() - before;
     TFbDatabase other;
     other.SetDatabaseName(name);
     other.SetLoginPrompt(false);
     other.SetParams({"user_name=SYSDBA", std::string("password=") + fbtest::kPassword});
+    TFbTransaction t;
+    t.SetDefaultDatabase(&other);
     before = relay.exchanges();
     other.Open();
-    // The attach, then the survey and the three bindings: four exchanges
-    // with either library (a Firebird 3 server's connect costs the attach
-    // and two).
-    EXPECT_EQ(relay.exchanges() - before, attach + 4);
+    // As on a Firebird 3 server: the attach and the survey.
+    EXPECT_EQ(relay.exchanges() - before, attach + 2);
+    t.StartTransaction();
+    const auto prepare = [&](const char* sql) {
+        TFbSQL q;
+        q.SetDatabase(&other);
+        q.SetTransaction(&t);
+        q.SQL().SetText(sql);
+        const long at = relay.exchanges();
+        q.Prepare();
+        return relay.exchanges() - at;
+    };
+    const long plain = prepare("select K from T");
+    const long first = prepare("select TS, I from T");
+    // The prepare refused (Firebird 3's library) or described natively (a
+    // later one), the three bindings, the prepare again.
+    EXPECT_EQ(first, plain * 2 + 3);
+    EXPECT_EQ(prepare("select F34, TT from T"), plain) << "asked once per attachment";
+    t.Commit();
 }
 
 } // namespace
