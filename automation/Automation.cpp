@@ -56,6 +56,11 @@ const DispatchPtr& Variant::object() const {
     typeMismatch();
 }
 
+OleDate Variant::date() const {
+    if (auto p = std::get_if<OleDate>(&v_)) return *p;
+    typeMismatch();
+}
+
 std::int32_t Variant::toInt32() const {
     // Automation rounds halves to even when it narrows a number to an integer.
     auto narrow = [](double d) -> std::int32_t {
@@ -76,6 +81,8 @@ std::int32_t Variant::toInt32() const {
         return narrow(real());
     case Kind::Currency:
         return narrow(currency().toDouble());
+    case Kind::Date:
+        return narrow(date().serial);
     case Kind::Text: {
         const std::string& s = text();
         std::int32_t v = 0;
@@ -106,6 +113,8 @@ bool Variant::toBool() const {
         return real() != 0.0;
     case Kind::Currency:
         return currency().raw() != 0;
+    case Kind::Date:
+        return date().serial != 0.0;
     case Kind::Text:
     case Kind::Object:
         break;
@@ -140,6 +149,8 @@ std::string Variant::describe() const {
     }
     case Kind::Object:
         return "obj";
+    case Kind::Date:
+        return "dt:" + plainNumber(date().serial);
     }
     return {};
 }

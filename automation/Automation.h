@@ -37,10 +37,17 @@ using DispatchPtr = std::shared_ptr<Dispatch>;
 /// A currency amount: a count of ten-thousandths (four fixed decimals).
 using Currency = rtl::Currency;
 
+/// A date, a time or both, as automation passes them: days since 30 December
+/// 1899, the fraction the time of day.
+struct OleDate {
+    double serial = 0;
+    friend bool operator==(const OleDate&, const OleDate&) = default;
+};
+
 /// A value handed to or returned by an automation call.
 class Variant {
 public:
-    enum class Kind { Empty, Text, Boolean, Integer, Double, Currency, Object };
+    enum class Kind { Empty, Text, Boolean, Integer, Double, Currency, Object, Date };
 
     Variant() = default;
     Variant(std::string s) : v_(std::move(s)) {}
@@ -50,6 +57,7 @@ public:
     Variant(double d) : v_(d) {}
     Variant(Currency c) : v_(c) {}
     Variant(DispatchPtr o) : v_(std::move(o)) {}
+    Variant(OleDate d) : v_(d) {}
     /// A text given in UTF-8 (kind Text, isUtf8()).
     static Variant utf8(std::string s) {
         Variant v(std::move(s));
@@ -71,6 +79,7 @@ public:
     double real() const;
     Currency currency() const;
     const DispatchPtr& object() const;
+    OleDate date() const;
 
     /// Coercions as an automation server applies them to its arguments;
     /// throw EOleError when the value cannot be converted.
@@ -79,13 +88,15 @@ public:
 
     /// A short typed rendering for logs and test expectations: empty, "abc"
     /// (quotes, no escaping; u"abc" for a UTF-8 text), true/false, i:12,
-    /// d:1.5, cy:12.5, obj.
+    /// d:1.5, cy:12.5, obj, dt:45651.5.
     std::string describe() const;
 
     friend bool operator==(const Variant&, const Variant&) = default;
 
 private:
-    std::variant<std::monostate, std::string, bool, std::int32_t, double, Currency, DispatchPtr> v_;
+    std::variant<std::monostate, std::string, bool, std::int32_t, double, Currency, DispatchPtr,
+                 OleDate>
+        v_;
     bool utf8_ = false;
 };
 

@@ -19,6 +19,17 @@ std::string regionalText(const Variant& v) {
         return rtl::floatToStr(v.real());
     case Variant::Kind::Currency:
         return rtl::currToStr(v.currency());
+    case Variant::Kind::Date: {
+        // As a date cell shows it: the date, the time when there is one,
+        // only the time when there is no date.
+        const double d = v.date().serial;
+        const rtl::FormatSettings& fs = rtl::formatSettings();
+        const bool temHora = d != static_cast<double>(static_cast<long long>(d));
+        std::string f = d >= 0 && d < 1 ? fs.longTimeFormat
+                        : temHora       ? fs.shortDateFormat + " " + fs.longTimeFormat
+                                        : fs.shortDateFormat;
+        return rtl::formatDateTime(f, d);
+    }
     case Variant::Kind::Object:
         break;
     }

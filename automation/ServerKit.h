@@ -2,6 +2,7 @@
 // Small helpers shared by the built-in servers: name matching, argument
 // checks and the error texts a client sees.
 #include "automation/Automation.h"
+#include "automation/Servers.h"
 
 #include <cstdint>
 #include <functional>
@@ -63,10 +64,10 @@ void writeDocument(const std::function<void()>& save);
 /// `savedAs`), written to a file by `save`. Close drops `doc` from `open`;
 /// Close(true) before any SaveAs throws `neverSaved`. Returns false, doing
 /// nothing, when `name` is neither member.
-template <class Doc>
+template <class Doc, class Save>
 bool saveAsOrClose(std::string_view name, Invoke kind, std::span<const Variant> args,
                    const std::shared_ptr<Doc>& doc, std::vector<std::shared_ptr<Doc>>& open,
-                   void (*save)(const Doc&, const std::string&), const char* neverSaved) {
+                   Save save, const char* neverSaved) {
     if (sameName(name, "SaveAs")) {
         readOrCall(name, kind, args.size(), 1, 1);
         const std::string& path = args[0].text();
@@ -87,5 +88,98 @@ bool saveAsOrClose(std::string_view name, Invoke kind, std::span<const Variant> 
     }
     return false;
 }
+
+/// What every built-in server's application keeps: whether it is visible,
+/// the open documents (the last one is the active one) and whether it quit.
+template <class Doc> struct OfficeState {
+    bool quit = false;
+    bool visible = true;
+    std::vector<std::shared_ptr<Doc>> open;
+
+    void check() const {
+        if (quit) disconnected();
+    }
+};
+
+/// The names under which an application shows its documents.
+struct OfficeNames {
+    const char* collection; ///< "Documents"
+    const char* active;     ///< "ActiveDocument"
+    const char* noneOpen;   ///< the error of `active` with no document open
+};
+
+/// The application object of a built-in server: Visible := b, the
+/// collection of documents (its Add opens a new one and makes it active),
+/// the active document and Quit (documents still open are dropped unsaved,
+/// as a quit without saving does). `DocObject` is the dispatch of one
+/// document, made from the state and the document. A server's own members
+/// come through `member`.
+template <class Doc, class DocObject> class OfficeApplication : public ServerApplication {
+public:
+    using State = OfficeState<Doc>;
+
+    explicit OfficeApplication(OfficeNames names) : st_(std::make_shared<State>()), names_(names) {}
+
+    bool hasQuit() const override { return st_->quit; }
+
+    Variant invoke(std::string_view name, Invoke kind, std::span<const Variant> args) override {
+        st_->check();
+        if (sameName(name, "Visible")) {
+            assignment(name, kind, args.size());
+            st_->visible = args[0].toBool();
+            return {};
+        }
+        if (sameName(name, names_.collection)) {
+            readOrCall(name, kind, args.size(), 0, 0);
+            return DispatchPtr(std::make_shared<Collection>(st_, names_.collection));
+        }
+        if (sameName(name, names_.active)) {
+            readOrCall(name, kind, args.size(), 0, 0);
+            if (st_->open.empty()) throw EOleError(names_.noneOpen);
+            return DispatchPtr(std::make_shared<DocObject>(st_, st_->open.back()));
+        }
+        if (sameName(name, "Quit")) {
+            readOrCall(name, kind, args.size(), 0, 0);
+            for (auto& d : st_->open)
+                d->closed = true;
+            st_->open.clear();
+            st_->quit = true;
+            return {};
+        }
+        Variant result;
+        if (member(name, kind, args, result)) return result;
+        unknownName("Application", name);
+    }
+
+protected:
+    /// The server's own members of the application; false for an unknown name.
+    virtual bool member(std::string_view, Invoke, std::span<const Variant>, Variant&) {
+        return false;
+    }
+    const std::shared_ptr<State>& state() const { return st_; }
+
+private:
+    class Collection : public Dispatch {
+    public:
+        Collection(std::shared_ptr<State> st, const char* name) : st_(std::move(st)), name_(name) {}
+        Variant invoke(std::string_view name, Invoke kind, std::span<const Variant> args) override {
+            st_->check();
+            if (sameName(name, "Add")) {
+                readOrCall(name, kind, args.size(), 0, 0);
+                auto d = std::make_shared<Doc>();
+                st_->open.push_back(d);
+                return DispatchPtr(std::make_shared<DocObject>(st_, d));
+            }
+            unknownName(name_, name);
+        }
+
+    private:
+        std::shared_ptr<State> st_;
+        const char* name_;
+    };
+
+    std::shared_ptr<State> st_;
+    OfficeNames names_;
+};
 
 } // namespace automation::kit

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <zip.h>
 
 namespace automation {
@@ -25,17 +26,87 @@ namespace {
 
 using kit::sameName;
 
+// A table whose rows leave memory as they are filled: a row is staged, its
+// texts in order, in an anonymous temporary file once a cell of a row
+// kWindow rows further down is reached, so memory holds a few dozen rows
+// whatever the length of the table, while cells may still come in any order
+// within that window. A cell of a row already staged is refused. Saving reads the staged rows back,
+// once for the column widths and once for the body.
 struct WordTable {
+    static constexpr int kWindow = 64;
     int rows = 0;
     int cols = 0;
-    std::vector<std::string> cells; // row-major, UTF-8
     // Format, borders, shading, font, colour, heading rows, last row, first
     // column, last column, autofit; Word's defaults until AutoFormat is called.
     std::array<int, 10> format{0, 1, 1, 1, 1, 1, 0, 1, 0, 1};
-    std::string& cell(int r, int c) { return cells[index(r, c)]; }
-    const std::string& cell(int r, int c) const { return cells[index(r, c)]; }
-    std::size_t index(int r, int c) const {
-        return (r - 1) * static_cast<std::size_t>(cols) + (c - 1);
+    std::map<int, std::vector<std::string>> pending; // rows not staged, UTF-8
+    int staged = 0;                                  // rows 1..staged are in the file
+    std::FILE* stage = nullptr;
+
+    WordTable() = default;
+    WordTable(const WordTable&) = delete;
+    WordTable& operator=(const WordTable&) = delete;
+    ~WordTable() {
+        if (stage) std::fclose(stage);
+    }
+
+    /// The text of cell (r, c), to append to; stages the rows before `r`.
+    std::string& cell(int r, int c) {
+        if (r <= staged)
+            throw EOleError("A linha " + std::to_string(r) +
+                            " da tabela j\xe1 foi gravada: as c\xe9lulas chegam linha a linha");
+        if (r > kWindow && (pending.empty() || r > pending.rbegin()->first))
+            stageBefore(r - kWindow + 1);
+        auto& row = pending[r];
+        if (row.empty()) row.resize(static_cast<std::size_t>(cols));
+        return row[static_cast<std::size_t>(c - 1)];
+    }
+
+    /// Stages every row before `r` (rows never filled as empty ones).
+    void stageBefore(int r) {
+        if (staged + 1 >= r) return;
+        if (!stage) {
+            errno = 0;
+            stage = std::tmpfile();
+            if (!stage) stagingFailed(errno);
+        }
+        const std::vector<std::string> empty(static_cast<std::size_t>(cols));
+        for (int row = staged + 1; row < r; ++row) {
+            auto it = pending.find(row);
+            const auto& texts = it == pending.end() ? empty : it->second;
+            for (const std::string& t : texts) {
+                const auto n = static_cast<std::uint32_t>(t.size());
+                if (std::fwrite(&n, sizeof n, 1, stage) != 1 ||
+                    (n && std::fwrite(t.data(), 1, n, stage) != n))
+                    stagingFailed(errno);
+            }
+            if (it != pending.end()) pending.erase(it);
+            staged = row;
+        }
+    }
+
+    /// Walks every row in order after staging them all: `f(row, texts)`.
+    template <class F> void eachRow(F f) {
+        stageBefore(rows + 1);
+        if (!stage) return;
+        if (std::fflush(stage) != 0 || std::fseek(stage, 0, SEEK_SET) != 0) stagingFailed(errno);
+        std::vector<std::string> texts(static_cast<std::size_t>(cols));
+        for (int r = 1; r <= rows; ++r) {
+            for (std::string& t : texts) {
+                std::uint32_t n = 0;
+                if (std::fread(&n, sizeof n, 1, stage) != 1) stagingFailed(errno ? errno : EIO);
+                t.resize(n);
+                if (n && std::fread(t.data(), 1, n, stage) != n) stagingFailed(errno ? errno : EIO);
+            }
+            f(r, texts);
+        }
+        std::fseek(stage, 0, SEEK_END);
+    }
+
+    // The rows go through an anonymous file in the system's temporary
+    // folder; its failures are about that folder, not the target's.
+    [[noreturn]] static void stagingFailed(int error) {
+        throw EOleError(rtl::fileErrorMessage("gravar", "tempor\xe1rio do documento", error));
     }
 };
 
@@ -46,15 +117,7 @@ struct WordDocument {
     std::string savedAs;
 };
 
-struct WordState {
-    bool quit = false;
-    bool visible = true;
-    std::vector<std::shared_ptr<WordDocument>> documents; // open ones; the last is active
-
-    void check() const {
-        if (quit) kit::disconnected();
-    }
-};
+using WordState = kit::OfficeState<WordDocument>;
 
 using StatePtr = std::shared_ptr<WordState>;
 using DocPtr = std::shared_ptr<WordDocument>;
@@ -66,7 +129,7 @@ void checkDoc(const StatePtr& st, const DocPtr& d) {
                         "do.");
 }
 
-void saveDocx(const WordDocument& doc, const std::string& path);
+void saveDocx(WordDocument& doc, const std::string& path);
 
 // A range: the whole document's, or one cell's.
 class RangeObject : public Dispatch {
@@ -170,7 +233,6 @@ public:
             auto t = std::make_shared<WordTable>();
             t->rows = rows;
             t->cols = cols;
-            t->cells.resize(static_cast<std::size_t>(rows) * cols);
             doc_->table = t;
             return DispatchPtr(std::make_shared<TableObject>(st_, doc_, t));
         }
@@ -238,7 +300,7 @@ public:
             kit::readOrCall(name, kind, args.size(), 0, 0);
             return DispatchPtr(std::make_shared<RangeObject>(st_, doc_));
         }
-        if (kit::saveAsOrClose(name, kind, args, doc_, st_->documents, &saveDocx,
+        if (kit::saveAsOrClose(name, kind, args, doc_, st_->open, &saveDocx,
                                "O documento nunca foi salvo; use SaveAs"))
             return {};
         kit::unknownName("Document", name);
@@ -249,65 +311,12 @@ private:
     DocPtr doc_;
 };
 
-class DocumentsObject : public Dispatch {
+class WordApplication : public kit::OfficeApplication<WordDocument, DocumentObject> {
 public:
-    explicit DocumentsObject(StatePtr st) : st_(std::move(st)) {}
-
-    Variant invoke(std::string_view name, Invoke kind, std::span<const Variant> args) override {
-        st_->check();
-        if (sameName(name, "Add")) {
-            kit::readOrCall(name, kind, args.size(), 0, 0);
-            auto d = std::make_shared<WordDocument>();
-            st_->documents.push_back(d);
-            return DispatchPtr(std::make_shared<DocumentObject>(st_, d));
-        }
-        kit::unknownName("Documents", name);
-    }
-
-private:
-    StatePtr st_;
-};
-
-class WordApplication : public ServerApplication {
-public:
-    WordApplication() : st_(std::make_shared<WordState>()) {}
-
-    bool hasQuit() const override { return st_->quit; }
-
-    Variant invoke(std::string_view name, Invoke kind, std::span<const Variant> args) override {
-        st_->check();
-        if (sameName(name, "Visible")) {
-            kit::assignment(name, kind, args.size());
-            st_->visible = args[0].toBool();
-            return {};
-        }
-        if (sameName(name, "Documents")) {
-            kit::readOrCall(name, kind, args.size(), 0, 0);
-            return DispatchPtr(std::make_shared<DocumentsObject>(st_));
-        }
-        if (sameName(name, "ActiveDocument")) {
-            kit::readOrCall(name, kind, args.size(), 0, 0);
-            if (st_->documents.empty())
-                throw EOleError(
-                    "Este comando n\xe3o est\xe1 dispon\xedvel porque n\xe3o h\xe1 documentos "
-                    "abertos.");
-            return DispatchPtr(std::make_shared<DocumentObject>(st_, st_->documents.back()));
-        }
-        if (sameName(name, "Quit")) {
-            kit::readOrCall(name, kind, args.size(), 0, 0);
-            // Documents still open are dropped unsaved, as a quit without
-            // changes saved does.
-            for (auto& d : st_->documents)
-                d->closed = true;
-            st_->documents.clear();
-            st_->quit = true;
-            return {};
-        }
-        kit::unknownName("Application", name);
-    }
-
-private:
-    StatePtr st_;
+    WordApplication()
+        : OfficeApplication({"Documents", "ActiveDocument",
+                             "Este comando n\xe3o est\xe1 dispon\xedvel porque n\xe3o h\xe1 "
+                             "documentos abertos."}) {}
 };
 
 // ---- the WordprocessingML package -------------------------------------------
@@ -491,14 +500,14 @@ void writeRuns(XmlSink& x, std::string_view text, bool bold) {
 
 // Progress of a save: the body's rows, then as many steps again for the
 // compression of the package.
-void writeDocument(const WordDocument& doc, std::FILE* f) {
+void writeDocument(WordDocument& doc, std::FILE* f) {
     XmlSink x(f);
     x << R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
          "\n"
          R"(<w:document xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:body>)";
     const bool landscape = doc.orientation == 1;
     const int textWidth = (landscape ? kLong : kShort) - 2 * kSide;
-    if (const WordTable* t = doc.table.get()) {
+    if (WordTable* t = doc.table.get()) {
         const auto& fm = t->format;
         const bool formatted = fm[0] != 0;
         const bool borders = formatted && fm[1] != 0;
@@ -518,11 +527,13 @@ void writeDocument(const WordDocument& doc, std::FILE* f) {
         // preferred widths that Word refines from the content; programs
         // that do not lay tables out by content use them as they are.
         std::vector<int> need(static_cast<std::size_t>(t->cols), charTwips('0') + kCellPadding);
-        for (int r = 1; r <= t->rows; ++r)
+        t->eachRow([&](int r, const std::vector<std::string>& texts) {
             for (int c = 1; c <= t->cols; ++c) {
                 int& n = need[static_cast<std::size_t>(c - 1)];
-                n = std::max(n, textTwips(t->cell(r, c), isBold(r, c)) + kCellPadding);
+                n = std::max(n, textTwips(texts[static_cast<std::size_t>(c - 1)], isBold(r, c)) +
+                                    kCellPadding);
             }
+        });
         const std::vector<int> width = fitColumns(need, textWidth);
 
         x << R"(<w:tbl><w:tblPr><w:tblW w:w="0" w:type="auto"/>)";
@@ -537,19 +548,19 @@ void writeDocument(const WordDocument& doc, std::FILE* f) {
         for (int w : width)
             x << R"(<w:gridCol w:w=")" << w << R"("/>)";
         x << "</w:tblGrid>";
-        for (int r = 1; r <= t->rows; ++r) {
+        t->eachRow([&](int r, const std::vector<std::string>& texts) {
             if (r % kit::kProgressRows == 0) kit::reportProgress(r, 2LL * t->rows);
             const bool headRow = heading && r == 1;
             x << (headRow ? "<w:tr><w:trPr><w:tblHeader/></w:trPr>" : "<w:tr>");
             for (int c = 1; c <= t->cols; ++c) {
                 x << R"(<w:tc><w:tcPr><w:tcW w:w=")" << width[static_cast<std::size_t>(c - 1)]
                   << R"(" w:type="dxa"/></w:tcPr><w:p>)";
-                const std::string& s = t->cell(r, c);
+                const std::string& s = texts[static_cast<std::size_t>(c - 1)];
                 if (!s.empty()) writeRuns(x, s, isBold(r, c));
                 x << "</w:p></w:tc>";
             }
             x << "</w:tr>";
-        }
+        });
         x << "</w:tbl>";
     }
     // Word keeps a paragraph after a table and before the section end.
@@ -611,7 +622,7 @@ struct CompressionProgress {
     }
 };
 
-void saveDocx(const WordDocument& doc, const std::string& path) {
+void saveDocx(WordDocument& doc, const std::string& path) {
     rtl::SafeFile out(path);
     // The body can be large, so it is staged in an anonymous temporary file
     // rather than in memory; the archive takes the file over.

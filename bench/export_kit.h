@@ -1,10 +1,15 @@
 #pragma once
-// What the export benchmarks share: a generated ITENS table of 7 columns, the
-// dataset wired to it, the dataset's walk over it, and a measurement in a
+// What the export benchmarks share: a generated ITENS table of 12 columns
+// (every number and date kind, a CHAR, a VARCHAR and a memo), the dataset
+// wired to it, the dataset's walk over it, the floors an export is set
+// against (the client API's fetch loop writing the same text, or the same
+// cells through libxlsxwriter in constant memory), and a measurement in a
 // child process (seconds through a pipe, peak memory through wait4).
+#include "bench/dataset_kit.h"
 #include "db/FbDatabase.h"
 #include "db/FbTable.h"
 #include "export/ExpDataSet.h"
+#include "export/ExpTabela.h"
 
 #include <chrono>
 #include <cstdint>
@@ -15,6 +20,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <xlsxwriter.h>
 
 namespace benchexp {
 
@@ -81,21 +87,258 @@ inline double agora() {
 
 inline void criaBanco(const std::string& banco, long linhas) {
     TFbDatabase::CreateDatabase("create database '" + banco + "' user 'SYSDBA' password '" +
-                                kPassword + "' page_size 8192 default character set NONE");
+                                kPassword + "' page_size 16384 default character set NONE");
     TFbDatabase db;
     db.SetDatabaseName(banco);
     db.SetParams({"user_name=SYSDBA", std::string("password=") + kPassword});
     db.SetLoginPrompt(false);
     db.Open();
-    db.ExecuteImmediate("create table ITENS (ID integer not null primary key, NOME varchar(40),"
-                        " VALOR numeric(15,2), QTD double precision, DIA date, HORA time,"
-                        " ATIVO smallint)");
-    db.ExecuteImmediate(
-        "execute block as declare i integer = 0; begin while (i < " + std::to_string(linhas) +
-        ") do begin insert into ITENS values (:i, 'Produto n' || :i || ' & <cia>',"
-        " :i * 1.25, :i / 7.0, dateadd(mod(:i, 20000) day to date '1990-01-01'),"
-        " dateadd(mod(:i, 86400) second to time '00:00:00'), mod(:i, 2)); i = i + 1; end end");
+    db.ExecuteImmediate(std::string("create table ITENS ") + benchds::kTwelveColumns);
+    benchds::fillTable(db, "ITENS", benchds::twelveColumnsInsert("ITENS"), linhas);
     db.Close();
+}
+
+/// The columns an export writes: every one but the memo, which the dialog
+/// never offers.
+inline const char* kSelectPiso = "select ID, C, V, S, D, N92, N186, B, DT, TM, TS from ITENS"
+                                 " order by ID";
+
+/// The client API's fetch loop over kSelectPiso, handing each fetched row
+/// to `linha`: the floor of any export of these rows.
+inline long lacoDaApi(const std::string& banco, const std::function<void(const XSQLDA&)>& linha) {
+    RequireClientLibrary();
+    const TFbClientApi& api = FbApi();
+    ISC_STATUS* st = StatusVector();
+    isc_db_handle db = 0;
+    isc_tr_handle tr = 0;
+    isc_stmt_handle stmt = 0;
+    std::string dpb = GenerateDPB({"user_name=SYSDBA", std::string("password=") + kPassword});
+    CheckStatus(api.isc_attach_database(st, static_cast<short>(banco.size()), banco.c_str(), &db,
+                                        static_cast<short>(dpb.size()), dpb.data()));
+    struct {
+        isc_db_handle* db;
+        ISC_LONG tpbLength;
+        char* tpb;
+    } teb{&db, 0, nullptr};
+    CheckStatus(api.isc_start_multiple(st, &tr, 1, &teb));
+    CheckStatus(api.isc_dsql_alloc_statement2(st, &db, &stmt));
+    std::vector<char> daBuf(XSQLDA_LENGTH(20));
+    auto* da = reinterpret_cast<XSQLDA*>(daBuf.data());
+    da->version = SQLDA_VERSION1;
+    da->sqln = 20;
+    CheckStatus(api.isc_dsql_prepare(st, &tr, &stmt, 0, kSelectPiso, 3, da));
+    benchds::RawRow row;
+    row.bind(da);
+    CheckStatus(api.isc_dsql_execute(st, &tr, &stmt, 3, nullptr));
+    long linhas = 0;
+    while (api.isc_dsql_fetch(st, &stmt, 3, da) == 0) {
+        linha(*da);
+        ++linhas;
+    }
+    api.isc_dsql_free_statement(st, &stmt, DSQL_drop);
+    api.isc_commit_transaction(st, &tr);
+    api.isc_detach_database(st, &db);
+    return linhas;
+}
+
+/// Day, month, year of a Firebird date (days since 17 Nov 1858).
+inline void diaMesAno(ISC_DATE d, int& dia, int& mes, int& ano) {
+    long z = long(d) + 678882 - 719468 + 1; // days since 1970-01-01 shifted to 0000-03-01
+    z += 719468;
+    const long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long doe = z - era * 146097;
+    const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long mp = (5 * doy + 2) / 153;
+    dia = int(doy - (153 * mp + 2) / 5 + 1);
+    mes = int(mp < 10 ? mp + 3 : mp - 9);
+    ano = int(yoe + era * 400 + (mes <= 2));
+}
+
+/// One fetched value as text, written by hand (numbers in decimal with
+/// their scale, dates dd/mm/yyyy, times hh:mm:ss): about the bytes the text
+/// writer writes for it.
+inline void textoBruto(const XSQLVAR& v, std::string& s) {
+    if ((v.sqltype & 1) && *v.sqlind == -1) return;
+    char b[64];
+    auto escalado = [&](long long n) {
+        if (v.sqlscale == 0) {
+            s += std::to_string(n);
+            return;
+        }
+        long long p = 1;
+        for (int i = 0; i < -v.sqlscale; ++i)
+            p *= 10;
+        std::snprintf(b, sizeof b, "%lld,%0*lld", n / p, -v.sqlscale, (n < 0 ? -n : n) % p);
+        s += b;
+    };
+    switch (v.sqltype & ~1) {
+    case SQL_TEXT:
+        s += '\'';
+        s.append(v.sqldata, std::size_t(v.sqllen));
+        s += '\'';
+        break;
+    case SQL_VARYING: {
+        unsigned short n;
+        std::memcpy(&n, v.sqldata, 2);
+        s += '\'';
+        s.append(v.sqldata + 2, n);
+        s += '\'';
+        break;
+    }
+    case SQL_SHORT: {
+        short n;
+        std::memcpy(&n, v.sqldata, 2);
+        escalado(n);
+        break;
+    }
+    case SQL_LONG: {
+        int n;
+        std::memcpy(&n, v.sqldata, 4);
+        escalado(n);
+        break;
+    }
+    case SQL_INT64: {
+        long long n;
+        std::memcpy(&n, v.sqldata, 8);
+        escalado(n);
+        break;
+    }
+    case SQL_DOUBLE: {
+        double d;
+        std::memcpy(&d, v.sqldata, 8);
+        std::snprintf(b, sizeof b, "%.15g", d);
+        s += b;
+        break;
+    }
+    case SQL_TYPE_DATE:
+    case SQL_TIMESTAMP: {
+        ISC_DATE d;
+        std::memcpy(&d, v.sqldata, 4);
+        int dia, mes, ano;
+        diaMesAno(d, dia, mes, ano);
+        std::snprintf(b, sizeof b, "%02d/%02d/%04d", dia, mes, ano);
+        s += b;
+        if ((v.sqltype & ~1) == SQL_TYPE_DATE) break;
+        s += ' ';
+        [[fallthrough]];
+    }
+    case SQL_TYPE_TIME: {
+        ISC_TIME t;
+        std::memcpy(&t, v.sqldata + ((v.sqltype & ~1) == SQL_TIMESTAMP ? 4 : 0), 4);
+        t /= 10000;
+        std::snprintf(b, sizeof b, "%02u:%02u:%02u", t / 3600, t / 60 % 60, t % 60);
+        s += b;
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+/// The floor of the text, HTML and XML writers: the fetch loop writing each
+/// row as a line of comma-separated texts into `alvo`.
+inline double pisoTexto(const std::string& banco, const std::string& alvo) {
+    double t0 = agora();
+    std::FILE* f = std::fopen(alvo.c_str(), "wb");
+    std::string s;
+    lacoDaApi(banco, [&](const XSQLDA& da) {
+        s.clear();
+        for (int i = 0; i < da.sqld; ++i) {
+            if (i) s += ',';
+            textoBruto(da.sqlvar[i], s);
+        }
+        s += "\r\n";
+        std::fwrite(s.data(), 1, s.size(), f);
+    });
+    std::fclose(f);
+    return agora() - t0;
+}
+
+/// The floor of the Excel writer: the fetch loop writing the same cells
+/// (texts, numbers, dates as date cells) with libxlsxwriter in constant
+/// memory.
+inline double pisoExcel(const std::string& banco, const std::string& alvo) {
+    double t0 = agora();
+    lxw_workbook_options o{};
+    o.constant_memory = LXW_TRUE;
+    lxw_workbook* wb = workbook_new_opt(alvo.c_str(), &o);
+    lxw_worksheet* ws = workbook_add_worksheet(wb, nullptr);
+    lxw_format* data = workbook_add_format(wb);
+    format_set_num_format(data, "dd/mm/yyyy");
+    lxw_format* hora = workbook_add_format(wb);
+    format_set_num_format(hora, "hh:mm:ss");
+    lxw_format* carimbo = workbook_add_format(wb);
+    format_set_num_format(carimbo, "dd/mm/yyyy hh:mm:ss");
+    lxw_row_t r = 1;
+    std::string s;
+    lacoDaApi(banco, [&](const XSQLDA& da) {
+        for (int i = 0; i < da.sqld; ++i) {
+            const XSQLVAR& v = da.sqlvar[i];
+            const auto c = static_cast<lxw_col_t>(i);
+            if ((v.sqltype & 1) && *v.sqlind == -1) continue;
+            double escala = 1;
+            for (int k = 0; k < -v.sqlscale; ++k)
+                escala *= 10;
+            switch (v.sqltype & ~1) {
+            case SQL_TEXT:
+            case SQL_VARYING:
+                s.clear();
+                textoBruto(v, s);
+                worksheet_write_string(ws, r, c, s.c_str(), nullptr);
+                break;
+            case SQL_SHORT: {
+                short n;
+                std::memcpy(&n, v.sqldata, 2);
+                worksheet_write_number(ws, r, c, n / escala, nullptr);
+                break;
+            }
+            case SQL_LONG: {
+                int n;
+                std::memcpy(&n, v.sqldata, 4);
+                worksheet_write_number(ws, r, c, n / escala, nullptr);
+                break;
+            }
+            case SQL_INT64: {
+                long long n;
+                std::memcpy(&n, v.sqldata, 8);
+                worksheet_write_number(ws, r, c, double(n) / escala, nullptr);
+                break;
+            }
+            case SQL_DOUBLE: {
+                double d;
+                std::memcpy(&d, v.sqldata, 8);
+                worksheet_write_number(ws, r, c, d, nullptr);
+                break;
+            }
+            case SQL_TYPE_DATE: {
+                ISC_DATE d;
+                std::memcpy(&d, v.sqldata, 4);
+                worksheet_write_number(ws, r, c, double(d) - 15018, data);
+                break;
+            }
+            case SQL_TYPE_TIME: {
+                ISC_TIME t;
+                std::memcpy(&t, v.sqldata, 4);
+                worksheet_write_number(ws, r, c, t / 864000000.0, hora);
+                break;
+            }
+            case SQL_TIMESTAMP: {
+                ISC_TIMESTAMP t;
+                std::memcpy(&t, v.sqldata, 8);
+                worksheet_write_number(
+                    ws, r, c, double(t.timestamp_date) - 15018 + t.timestamp_time / 864000000.0,
+                    carimbo);
+                break;
+            }
+            default:
+                break;
+            }
+        }
+        ++r;
+    });
+    workbook_close(wb);
+    return agora() - t0;
 }
 
 /// Open, fetch every row reading each field as text: the dataset's walk.
@@ -118,18 +361,19 @@ inline double cicloBruto(const std::string& banco) {
     return t;
 }
 
-/// What the dialog does: open, walk to the last row and back, then `escreve`
-/// over the table; returns the seconds of the whole.
+/// What the dialog does: open the table, then `escreve` over the rows it
+/// shows, read again as an export reads them (exporta::LeituraTabela: the
+/// server's count, a forward-only cursor); returns the seconds of the whole.
 inline double exportaArquivo(const std::string& banco,
-                             const std::function<void(exporta::FonteDataSet&)>& escreve) {
+                             const std::function<void(exporta::Fonte&)>& escreve) {
     Conexao c(banco);
     double t0 = agora();
     c.tabela.Open();
-    c.tabela.Last();
-    c.tabela.First();
     c.tabela.DisableControls();
-    exporta::FonteDataSet fonte(c.tabela);
-    escreve(fonte);
+    {
+        exporta::LeituraTabela leitura(c.tabela, exporta::camposOfertados(c.tabela));
+        escreve(leitura.fonte());
+    }
     c.tabela.EnableControls();
     return agora() - t0;
 }

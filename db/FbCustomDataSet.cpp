@@ -234,6 +234,20 @@ struct TFbCustomDataSet::Cache {
             static_cast<std::uint32_t>(rec - blocks.back().block->data());
     }
 
+    /// Forgets every row, keeping the layout and the last block for the
+    /// next: a forward-only dataset holds one row at a time.
+    void recycle() {
+        if (blocks.size() > 1) blocks.erase(blocks.begin(), blocks.end() - 1);
+        if (!blocks.empty()) {
+            blocks[0].firstRow = 0;
+            free = blocks[0].block->data();
+            room = blocks[0].block->size();
+        }
+        lastBlock = 0;
+        textRecord = nullptr;
+        blobs.clear();
+    }
+
     /// No more rows will come: the room left goes back to the system.
     void finish() {
         if (blocks.empty()) return;
@@ -743,6 +757,13 @@ bool TFbCustomDataSet::fetchOne() {
         cache_->finish();
         return false;
     }
+    if (unidirectional_ && rowCount_ > 0) {
+        // The previous row goes before this one is stored in its place.
+        cache_->recycle();
+        rowCount_ = 0;
+        current_ = -1;
+        setReadRow(current_);
+    }
     storeRow();
     ++rowCount_;
     return true;
@@ -805,6 +826,11 @@ void TFbCustomDataSet::notifyFetched(int oldCount) {
     if (disableCount_ > 0 || oldCount == rowCount_) return;
     forEachObserver(observers_,
                     [&](TFbDataSetObserver* o) { o->RowsFetched(*this, oldCount, rowCount_); });
+}
+
+void TFbCustomDataSet::SetUnidirectional(bool value) {
+    if (active_) throw EDatabaseError("Cannot perform this operation on an open dataset");
+    unidirectional_ = value;
 }
 
 void TFbCustomDataSet::First() {

@@ -251,6 +251,14 @@ public:
     /// Records by which the cache grows; 0 or less is stored as 1000.
     int BufferChunks() const { return bufferChunks_; }
     void SetBufferChunks(int value) { bufferChunks_ = value <= 0 ? 1000 : value; }
+    /// Forward-only reading: each row fetched takes the place of the one
+    /// before in the cache, which so never holds more than the current row
+    /// (RecordCount stays 1, RecNo 1). Prior does not move, First after the
+    /// first row stays on the current one, SetRecNo and Last read on to the
+    /// end. For reading a large result once. Only while closed ("Cannot
+    /// perform this operation on an open dataset").
+    bool Unidirectional() const { return unidirectional_; }
+    void SetUnidirectional(bool value);
     /// Parse named parameters in the SELECT (copied to it before prepare).
     bool ParamCheck() const { return paramCheck_; }
     void SetParamCheck(bool value) { paramCheck_ = value; }
@@ -462,6 +470,7 @@ private:
     TFbTransaction* countedTransaction_ = nullptr;
     int bufferChunks_ = 1000;
     bool paramCheck_ = true;
+    bool unidirectional_ = false;
     bool active_ = false;
     bool prepared_ = false;
     bool startedTransaction_ = false;

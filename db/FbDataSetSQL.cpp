@@ -148,6 +148,17 @@ std::string FbTableSelectSQL(int dialect, std::string_view table, std::string_vi
     return sql;
 }
 
+std::string FbTableCountSQL(int dialect, std::string_view table, std::string_view filter,
+                            bool filtered) {
+    std::string sql = "select count(*) from " + QuoteIdentifier(dialect, table);
+    if (filtered && !filter.empty()) {
+        sql += kLineEnd;
+        sql += " where ";
+        sql += filter;
+    }
+    return sql;
+}
+
 std::string FbTableRefreshSQL(int dialect, std::string_view table) {
     return selectHead(dialect, table) + " where RDB$DB_KEY = :FB_INTERNAL_DBKEY";
 }

@@ -302,6 +302,33 @@ bool TFbTable::descriptionMatches(TFbSQL& st) const {
     return k == facts.Columns.size();
 }
 
+std::int64_t TFbTable::CountRows() {
+    CheckOpenable();
+    Binding().EnsureActive();
+    TFbSQL st;
+    st.SetDatabase(Database());
+    st.SetTransaction(Transaction());
+    st.SetParamCheck(false); // the filter is the user's text, kept as given
+    st.SQL().SetText(FbTableCountSQL(dialect(), tableName_, filter_, filtered_));
+    TFbBusyScope busy;
+    st.ExecQuery();
+    const std::int64_t n = st.CurrentRow()[0].AsInt64();
+    st.Close();
+    return n;
+}
+
+void TFbTable::SelectLike(const TFbTable& other) {
+    SetTableName(other.tableName_);
+    SetDatabase(other.Database());
+    SetTransaction(other.Transaction());
+    filter_ = other.filter_;
+    filtered_ = other.filtered_;
+    defaultIndex_ = other.defaultIndex_;
+    indexFieldNames_ = other.indexFieldNames_;
+    indexName_ = other.indexName_;
+    indexDescending_ = other.indexDescending_;
+}
+
 void TFbTable::MarkComputedFields(std::vector<FieldDef>& defs) {
     // A described column carries at most 31 bytes of its name and of its
     // table's (Firebird 4 names take up to 63 characters): the SELECT lists

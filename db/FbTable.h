@@ -5,6 +5,7 @@
 #include "db/FbCatalog.h"
 #include "db/FbCustomDataSet.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,6 +19,11 @@
 std::string FbTableSelectSQL(int dialect, std::string_view table, std::string_view filter,
                              bool filtered, std::string_view orderFieldList,
                              bool descending = false);
+
+/// The row count of what FbTableSelectSQL selects with the same table and
+/// filter: "select count(*) from " Q(T), then the same where line.
+std::string FbTableCountSQL(int dialect, std::string_view table, std::string_view filter,
+                            bool filtered);
 
 /// The order text for a ";"-separated field list: in dialect 3 each field
 /// in double quotes (embedded double quotes doubled), ", " between them; in
@@ -127,6 +133,17 @@ public:
     /// again at once on the same transaction (as ReopenKeepingRow, on the
     /// first row). On failure the table stays closed.
     void ApplyFilter(const std::string& filter, bool filtered);
+
+    /// The rows the SELECT gives as the properties now stand (table and
+    /// filter), counted by the server on the table's transaction, so an
+    /// open table's count reads the state its rows were read from.
+    /// Connects and starts the transaction when needed.
+    std::int64_t CountRows();
+    /// Makes this closed table select what `other` selects: its
+    /// connection, transaction, table name, filter and order. Opened, it
+    /// reads the same rows in the same order as `other` (on a transaction
+    /// that reads one state of the database, the very same rows).
+    void SelectLike(const TFbTable& other);
 
     /// True once an open found the table not updatable (a view or a system
     /// table).

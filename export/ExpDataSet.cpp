@@ -86,7 +86,8 @@ Tipo tipoDe(const TField& campo) {
     }
 }
 
-FonteDataSet::FonteDataSet(TFbCustomDataSet& ds) : ds_(ds) {
+FonteDataSet::FonteDataSet(TFbCustomDataSet& ds, std::int64_t registros)
+    : ds_(ds), registros_(registros) {
     for (int i = 0; i < ds.FieldCount(); ++i) {
         TField& f = ds.Fields(i);
         if (!f.Visible()) continue;
@@ -115,7 +116,7 @@ int FonteDataSet::charSet(int coluna) const {
 }
 
 std::int64_t FonteDataSet::registros() {
-    return ds_.RecordCount();
+    return registros_ >= 0 ? registros_ : ds_.RecordCount();
 }
 void FonteDataSet::primeiro() {
     ds_.First();
@@ -205,6 +206,22 @@ std::string FonteDataSet::textoWeb(int coluna) {
     std::string r;
     acrescentaTextoWeb(coluna, r);
     return r;
+}
+
+bool FonteDataSet::dataHora(int coluna, rtl::TDateTime& valor) {
+    const TField& f = *campos_[static_cast<std::size_t>(coluna)];
+    switch (tipos_[static_cast<std::size_t>(coluna)]) {
+    case Tipo::Hora:
+        valor = f.IsNull() ? 0 : f.AsDateTime();
+        return true;
+    case Tipo::Data:
+    case Tipo::DataHora:
+        if (f.IsNull()) return false;
+        valor = f.AsDateTime();
+        return valor != rtl::zeroDate;
+    default:
+        return false;
+    }
 }
 
 Valor FonteDataSet::valor(int coluna) {

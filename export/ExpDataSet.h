@@ -24,7 +24,9 @@ namespace exporta {
 /// null values read as their kind's zero.
 class FonteDataSet : public Fonte {
 public:
-    explicit FonteDataSet(TFbCustomDataSet& ds);
+    /// `registros`: the row count to report, when known beforehand (a
+    /// forward-only dataset's own count is 1); negative: the dataset's.
+    explicit FonteDataSet(TFbCustomDataSet& ds, std::int64_t registros = -1);
 
     int totalCampos() const override;
     int colunas() const override { return static_cast<int>(campos_.size()); }
@@ -41,6 +43,7 @@ public:
     std::string texto(int coluna) override;
     std::string textoWeb(int coluna) override;
     Valor valor(int coluna) override;
+    bool dataHora(int coluna, rtl::TDateTime& valor) override;
     void acrescentaTexto(int coluna, std::string& saida) override;
     void acrescentaTextoWeb(int coluna, std::string& saida) override;
 
@@ -51,6 +54,7 @@ private:
     TFbCustomDataSet& ds_;
     std::vector<TField*> campos_;
     std::vector<Tipo> tipos_;
+    std::int64_t registros_ = -1;
 };
 
 /// The writers' kind of a dataset field kind.

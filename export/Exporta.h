@@ -109,6 +109,16 @@ public:
     /// The current row's cell as Word and Excel receive it.
     virtual Valor valor(int coluna) = 0;
 
+    /// The current row's date, time or date-time cell as a value (days since
+    /// 30 December 1899, the time of day the fraction): false when the cell
+    /// holds none (a null date or date-time, the zero date; a null time is
+    /// midnight) or the column is of another kind.
+    virtual bool dataHora(int coluna, rtl::TDateTime& valor) {
+        (void)coluna;
+        (void)valor;
+        return false;
+    }
+
     /// `texto` / `textoWeb` appended to `saida`, for writers that build a
     /// whole line without a string per cell.
     virtual void acrescentaTexto(int coluna, std::string& saida) { saida += texto(coluna); }

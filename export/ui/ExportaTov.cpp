@@ -2,6 +2,7 @@
 
 #include "export/ExpDataSet.h"
 #include "export/ExpExcel.h"
+#include "export/ExpTabela.h"
 #include "export/ExpWord.h"
 #include "export/ui/ExpTov.h"
 
@@ -364,6 +365,7 @@ void TExportaTov::FlatSpeedButton2Click() {
             dlg.question("Aten\xe7\xe3o", "J\xe1 existe um arquivo com este nome. Sobrescrever?");
         if (segue) {
             bool escrito = false, cancelado = false;
+            planilhas_ = 1;
             try {
                 escrito = executaEscritor(arquivo);
             } catch (const exporta::Cancelada&) {
@@ -381,7 +383,11 @@ void TExportaTov::FlatSpeedButton2Click() {
             // Only a file that was really written is announced; a cancelled
             // export is told as such, so the user knows it stopped and that
             // nothing was written.
-            if (escrito) dlg.message("Exporta\xe7\xe3o completada.");
+            if (escrito && planilhas_ > 1)
+                dlg.message("Exporta\xe7\xe3o completada em " + std::to_string(planilhas_) +
+                            " planilhas.");
+            else if (escrito)
+                dlg.message("Exporta\xe7\xe3o completada.");
             if (cancelado) dlg.message(exporta::Cancelada().what());
         }
     }
@@ -489,14 +495,37 @@ bool TExportaTov::executaEscritor(const std::string& arquivo) {
     // again before the work starts.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
-    restaura.preparado = true;
-    PreparaCampos();
-    // Suspended before the rows are fetched, so the grid underneath does
-    // not follow the fetch while the dialog handles events.
+    // Suspended so that the grid underneath stays as it is while the dialog
+    // handles events.
     FDataSet->DisableControls();
     restaura.desabilitado = true;
-    // Every row is fetched first, so that the record count is complete; in
-    // pieces, which keeps the dialog responsive and lets a stop be seen.
+
+    // A table's rows are read again on a cursor of their own, once, forward
+    // only: the grid keeps its rows and position, and memory does not grow
+    // with the table. The total comes from the server beforehand.
+    if (auto* tabela = dynamic_cast<TFbTable*>(FDataSet)) {
+        exporta::Pedido pedido;
+        pedido.campos = nomesDe(lbExp);
+        pedido.formato = rbTxt->isChecked()     ? exporta::Formato::Texto
+                         : rbDoc->isChecked()   ? exporta::Formato::Word
+                         : rbHtml->isChecked()  ? exporta::Formato::Html
+                         : rbExcel->isChecked() ? exporta::Formato::Excel
+                                                : exporta::Formato::Xml;
+        pedido.arquivo = arquivo;
+        pedido.separadorCampos = l1(edSepC->text());
+        pedido.separadorTexto = l1(edSepT->text());
+        if (owner_) {
+            pedido.aoFormatarCelula = owner_->OnFormatCell;
+            pedido.remetente = owner_;
+        }
+        return exporta::exportaTabela(*tabela, pedido, progresso, &planilhas_);
+    }
+
+    // Any other dataset is walked in place, every row fetched first so that
+    // the record count is complete; in pieces, which keeps the dialog
+    // responsive and lets a stop be seen.
+    restaura.preparado = true;
+    PreparaCampos();
     constexpr int kLote = 1000;
     while (!FDataSet->AllFetched()) {
         FDataSet->FetchMore(kLote);
@@ -507,12 +536,17 @@ bool TExportaTov::executaEscritor(const std::string& arquivo) {
     mostraAndamento(0, FDataSet->RecordCount());
 
     exporta::FonteDataSet fonte(*FDataSet);
+    return executa(arquivo, fonte, progresso);
+}
+
+bool TExportaTov::executa(const std::string& arquivo, exporta::Fonte& fonte,
+                          const exporta::Progresso& progresso) {
     if (rbTxt->isChecked())
         return exporta::ExpText(arquivo, fonte, l1(edSepC->text()), l1(edSepT->text()), progresso);
     if (rbDoc->isChecked()) return exporta::ExpWord(arquivo, fonte, progresso);
     if (rbHtml->isChecked())
         return owner_ ? owner_->ExpHtml(arquivo, fonte, progresso)
                       : exporta::ExpHtml(arquivo, fonte, {}, nullptr, progresso);
-    if (rbExcel->isChecked()) return exporta::ExpExcel(arquivo, fonte, progresso);
+    if (rbExcel->isChecked()) return exporta::ExpExcel(arquivo, fonte, progresso, &planilhas_);
     return exporta::ExpXml(arquivo, fonte, progresso);
 }

@@ -18,6 +18,10 @@ class QRadioButton;
 class QToolButton;
 class TExpTov;
 class TFbCustomDataSet;
+namespace exporta {
+class Fonte;
+class Progresso;
+} // namespace exporta
 
 /// Created by TExpTov::Executar for one showing; `owner` outlives it.
 class TExportaTov : public QDialog {
@@ -98,6 +102,11 @@ private:
     /// Runs the checked writer on `arquivo`; true when it wrote the file.
     /// Throws exporta::Cancelada when the user stopped it.
     bool executaEscritor(const std::string& arquivo);
+    /// Sheets the last Excel export wrote.
+    int planilhas_ = 1;
+    /// Runs the writer of the checked format over `fonte`.
+    bool executa(const std::string& arquivo, exporta::Fonte& fonte,
+                 const exporta::Progresso& progresso);
     /// The bar for `posicao` of `maximo` steps; busy when `maximo` < 0.
     void mostraAndamento(std::int64_t posicao, std::int64_t maximo);
     void insereOrdenado(const std::string& nome);

@@ -182,13 +182,16 @@ struct SheetCell {
     std::string type;   ///< "s" shared/inline string, "n" number, "b" boolean
     std::string value;  ///< Latin-1 text, or the number / 0/1 as written
     std::string format; ///< the cell's number format code, "" for General
+    friend bool operator==(const SheetCell&, const SheetCell&) = default;
 };
 
-/// Cells of the first sheet by reference ("A1", "C12"); `utf8`: texts in
-/// UTF-8 instead.
-inline std::map<std::string, SheetCell> readSheet(const std::string& path, bool utf8 = false) {
+/// Cells of sheet `sheetNo` (the first by default) by reference ("A1",
+/// "C12"); `utf8`: texts in UTF-8 instead.
+inline std::map<std::string, SheetCell> readSheet(const std::string& path, bool utf8 = false,
+                                                  int sheetNo = 1) {
     auto text = utf8 ? xmlToUtf8 : xmlToLatin1;
-    std::string sheet = readZipEntry(path, "xl/worksheets/sheet1.xml");
+    std::string sheet =
+        readZipEntry(path, "xl/worksheets/sheet" + std::to_string(sheetNo) + ".xml");
     std::string styles = readZipEntry(path, "xl/styles.xml");
     std::vector<std::string> shared;
     try {

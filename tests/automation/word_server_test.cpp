@@ -225,3 +225,20 @@ TEST_F(WordServer, ColumnsAreAsWideAsTheirLongestTextWithinThePage) {
     EXPECT_NE(estilos.find("w:ascii=\"Arial\""), std::string::npos);
     EXPECT_NE(estilos.find("<w:sz w:val=\"20\"/>"), std::string::npos);
 }
+
+TEST_F(WordServer, RowsLeaveMemoryAsTheTableFillsAndComeBackWhole) {
+    addTable(301, 2);
+    for (int r = 1; r <= 300; ++r) {
+        put(r, 1, std::to_string(r));
+        put(r, 2, "linha " + std::to_string(r));
+    }
+    // Rows far behind the one being filled are written already.
+    EXPECT_THROW(put(1, 1, "tarde"), EOleError);
+    const std::string xml = officefiles::readZipEntry(save(), "word/document.xml");
+    const auto linhas = officefiles::elements(xml, "w:tr");
+    ASSERT_EQ(linhas.size(), 301u);
+    EXPECT_NE(linhas[0].find(">1<"), std::string::npos);
+    EXPECT_NE(linhas[299].find(">linha 300<"), std::string::npos);
+    EXPECT_EQ(linhas[300].find("<w:r>"), std::string::npos); // never filled: empty
+    EXPECT_NE(linhas[0].find("<w:tblHeader/>"), std::string::npos);
+}
