@@ -275,17 +275,16 @@ void TFbSQL::Prepare() {
     }
     if (FbTrim(processedSQL_).empty()) RaiseClientError(42);
     try {
-        bool retry = false;
         try {
             prepareStatement();
-            retry = describesNewerTypes() && Database()->AskExactBindings();
-        } catch (const EFbFirebirdError& e) {
-            // A library older than the server cannot describe its newer types
-            // until the connection asks for their exact text.
-            if (e.IBErrorCode() != isc_dsql_datatype_err || !Database()->AskExactBindings()) throw;
-            retry = true;
-        }
-        if (retry) {
+        } catch (const EFbError& e) {
+            // Firebird 4's types: Firebird 3's library refuses them at prepare,
+            // a later one describes them in forms read here only as text.
+            // Either way the connection asks once for their exact text.
+            const bool newerTypes = dynamic_cast<const EFbClientError*>(&e)
+                                        ? e.SQLCode() == 35
+                                        : e.IBErrorCode() == isc_dsql_datatype_err;
+            if (!newerTypes || !Database()->AskExactBindings()) throw;
             unprepare();
             prepareStatement();
         }
@@ -293,30 +292,6 @@ void TFbSQL::Prepare() {
         unprepare();
         throw;
     }
-}
-
-bool TFbSQL::describesNewerTypes() {
-    // A later library passes Firebird 4's types through; the zoned times have
-    // no exact reading here, and text keeps every kind exact on both roads.
-    const auto any = [](XSQLDA* da, int count) {
-        for (int i = 0; da && i < count && i < da->sqld; ++i) {
-            switch (da->sqlvar[i].sqltype & ~1) {
-            case FbSqlInt128:
-            case FbSqlDecFloat16:
-            case FbSqlDecFloat34:
-            case FbSqlTimeTz:
-            case FbSqlTimestampTz:
-            case FbSqlTimeTzEx:
-            case FbSqlTimestampTzEx:
-                return true;
-            default:
-                break;
-            }
-        }
-        return false;
-    };
-    return any(params_.Count() > 0 ? params_.AsXSQLDA() : nullptr, params_.Count()) ||
-           any(columns_.Count() > 0 ? columns_.AsXSQLDA() : nullptr, columns_.Count());
 }
 
 void TFbSQL::prepareStatement() {

@@ -403,9 +403,7 @@ private:
     friend class TFbSQLLines;
     void sqlChanging();
     void prepareStatement();
-    /// Whether a parameter or a column came described in one of Firebird 4's
-    /// own types (FbValues.h).
-    bool describesNewerTypes();
+
     void describeColumns();
     void checkHandle() const;
     /// Back to not prepared: the statement dropped (errors ignored), both
