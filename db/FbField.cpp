@@ -1,5 +1,6 @@
 #include "db/FbCustomDataSet.h"
 
+#include "db/FbDecoder.h"
 #include "db/FbError.h"
 #include "db/FbUtils.h"
 #include "db/FbValues.h"
@@ -10,71 +11,12 @@
 
 #include <ibase.h>
 
-#include <cmath>
-#include <cstdio>
 #include <cstring>
 
 // A field's readers: the value of its column in the record the dataset
 // reads, decoded from the record cache's bytes.
 
 namespace {
-// Days between 17 November 1858 (the engine's day 0) and 30 December 1899.
-constexpr int kEngineDayOffset = 15018;
-constexpr int kTimeUnitsPerSecond = 10000; // ISC_TIME counts 1/10000 s
-
-std::int64_t pow10i(int n) {
-    std::int64_t r = 1;
-    while (n-- > 0)
-        r *= 10;
-    return r;
-}
-
-std::int64_t readScaledInt(int sqlType, const char* p) {
-    switch (sqlType) {
-    case SQL_SHORT: {
-        std::int16_t v;
-        std::memcpy(&v, p, sizeof v);
-        return v;
-    }
-    case SQL_LONG: {
-        std::int32_t v;
-        std::memcpy(&v, p, sizeof v);
-        return v;
-    }
-    default: {
-        std::int64_t v;
-        std::memcpy(&v, p, sizeof v);
-        return v;
-    }
-    }
-}
-
-/// The double of a scaled integer, rounded to its decimals.
-double scaledToDouble(std::int64_t v, int scale) {
-    if (scale == 0) return static_cast<double>(v);
-    double d = static_cast<double>(v) / static_cast<double>(pow10i(-scale));
-    // With at most 15 digits the quotient already is the nearest double to
-    // the exact decimal, which the 15-digit text would give back unchanged.
-    // Longer values lose their last digits through that text, as the
-    // statement's readers do.
-    constexpr std::int64_t kFifteenDigits = 1000000000000000;
-    if (v > -kFifteenDigits && v < kFifteenDigits) return d;
-    char buf[80];
-    char tmp[40];
-    std::snprintf(tmp, sizeof tmp, "%.15g", d);
-    double r = std::strtod(tmp, nullptr);
-    std::snprintf(buf, sizeof buf, "%.*f", -scale, r);
-    return std::strtod(buf, nullptr);
-}
-
-double engineDate(ISC_DATE d) {
-    return static_cast<double>(static_cast<int>(d) - kEngineDayOffset);
-}
-
-double engineTime(ISC_TIME t) {
-    // Fractions of a second are dropped: only whole seconds are kept.
-    return static_cast<double>(t / kTimeUnitsPerSecond) / 86400.0;
-}
 
 [[noreturn]] void conversionError() {
     RaiseClientError(38);
@@ -115,41 +57,33 @@ std::string_view storedText(const std::byte* p) {
     return {reinterpret_cast<const char*>(p + 3), load<std::uint16_t>(p + 1)};
 }
 
+/// The text a string field's value is read from as a number or a date: its
+/// stored bytes, or the regional text of a type the server sends as text.
+std::string_view valueText(const TField& f, const std::byte* p, std::string& buffer) {
+    if (f.ExactKind() == TFbExactKind::None || f.ExactKind() == TFbExactKind::Octets)
+        return storedText(p);
+    buffer = f.AsString();
+    return buffer;
+}
+
 } // namespace
 
 std::int64_t TField::integer(const std::byte* p) const {
-    return readScaledInt(sqlType_, reinterpret_cast<const char*>(p));
+    return FbScaledInt(sqlType_, p);
 }
 
 double TField::floating(const std::byte* p) const {
-    switch (sqlType_) {
-    case SQL_FLOAT:
-        return load<float>(p);
-    case SQL_DOUBLE:
-    case SQL_D_FLOAT:
-        return load<double>(p);
-    default:
-        return scaledToDouble(integer(p), scale_);
-    }
+    return FbNumberToDouble(sqlType_, scale_, p);
 }
 
 rtl::Currency TField::currency(const std::byte* p) const {
     rtl::Currency c;
-    if (!rtl::Currency::tryFromScaled(integer(p), -scale_, c)) conversionError();
+    if (!FbScaledToCurrency(integer(p), scale_, c)) conversionError();
     return c;
 }
 
 double TField::dateTime(const std::byte* p) const {
-    switch (sqlType_) {
-    case SQL_TYPE_DATE:
-        return engineDate(load<ISC_DATE>(p));
-    case SQL_TYPE_TIME:
-        return engineTime(load<ISC_TIME>(p));
-    default: {
-        auto ts = load<ISC_TIMESTAMP>(p);
-        return rtl::combineDateTime(engineDate(ts.timestamp_date), engineTime(ts.timestamp_time));
-    }
-    }
+    return FbDateTimeOf(sqlType_, p);
 }
 
 void TField::appendText(std::string& out, const std::byte* p) const {
@@ -206,7 +140,8 @@ void TField::AppendAsString(std::string& out) const {
     case ftSmallint:
     case ftInteger:
     case ftLargeint:
-        rtl::appendIntToStr(out, integer(p));
+    case ftBCD:
+        FbAppendNumberText(out, sqlType_, scale_, p);
         break;
     case ftBoolean:
         out += BooleanText(*p != std::byte{0});
@@ -214,12 +149,9 @@ void TField::AppendAsString(std::string& out) const {
     case ftFloat:
         // A float's text follows its display format too; BCD text never does.
         if (displayFormat_.empty())
-            rtl::appendFloatToStr(out, floating(p));
+            FbAppendNumberText(out, sqlType_, scale_, p);
         else
             displayNumber_.append(out, floating(p));
-        break;
-    case ftBCD:
-        rtl::appendCurrToStr(out, currency(p));
         break;
     case ftDate:
     case ftTime:
@@ -304,11 +236,20 @@ std::int64_t TField::AsLargeInt() const {
     case ftBoolean:
         return *p != std::byte{0};
     case ftFloat:
-        return static_cast<std::int64_t>(floating(p));
-    case ftBCD:
-        return currency(p).units();
-    case ftString:
-        return rtl::strToInt64(AsString());
+    case ftBCD: {
+        if (sqlType_ == SQL_SHORT || sqlType_ == SQL_LONG || sqlType_ == SQL_INT64)
+            return FbScaledToInt64(integer(p), scale_);
+        std::int64_t v;
+        if (!FbDoubleToInt64(floating(p), v)) conversionError();
+        return v;
+    }
+    case ftString: {
+        std::int64_t v;
+        std::string buf;
+        const std::string_view t = valueText(*this, p, buf);
+        if (!FbTextToInt64(t, v)) rtl::throwNotValid(t, "integer value");
+        return v;
+    }
     default:
         conversionError();
     }
@@ -317,11 +258,18 @@ std::int64_t TField::AsLargeInt() const {
 std::int32_t TField::AsInteger() const {
     const std::byte* p = data();
     if (!p) return 0;
+    std::int32_t v;
     switch (kind_.DataType) {
-    case ftString:
-        return rtl::strToInt(AsString());
+    case ftString: {
+        std::string buf;
+        const std::string_view t = valueText(*this, p, buf);
+        if (!FbTextToInt32(t, v)) rtl::throwNotValid(t, "integer value");
+        return v;
+    }
     default:
-        return static_cast<std::int32_t>(AsLargeInt());
+        // Out of range is an error, never a wrapped number.
+        if (!FbInt64ToInt32(AsLargeInt(), v)) conversionError();
+        return v;
     }
 }
 
@@ -342,9 +290,14 @@ double TField::AsFloat() const {
     case ftDateTime:
         return dateTime(p);
     case ftBCD:
-        return currency(p).toDouble();
-    case ftString:
-        return rtl::strToFloat(AsString());
+        return floating(p);
+    case ftString: {
+        double v;
+        std::string buf;
+        const std::string_view t = valueText(*this, p, buf);
+        if (!FbTextToDouble(t, v)) rtl::throwNotValid(t, "floating point value");
+        return v;
+    }
     default:
         conversionError();
     }
@@ -361,9 +314,17 @@ rtl::Currency TField::AsCurrency() const {
     case ftBCD:
         return currency(p);
     case ftFloat:
+        // Scaled integers beyond four decimals round exactly, not through a double.
+        if (sqlType_ == SQL_INT64 || sqlType_ == SQL_LONG || sqlType_ == SQL_SHORT)
+            return currency(p);
         return rtl::Currency::fromDouble(floating(p));
-    case ftString:
-        return rtl::strToCurr(AsString());
+    case ftString: {
+        rtl::Currency v;
+        std::string buf;
+        const std::string_view t = valueText(*this, p, buf);
+        if (!FbTextToCurrency(t, v)) rtl::throwNotValid(t, "floating point value");
+        return v;
+    }
     default:
         conversionError();
     }
@@ -377,8 +338,13 @@ rtl::TDateTime TField::AsDateTime() const {
     case ftTime:
     case ftDateTime:
         return dateTime(p);
-    case ftString:
-        return rtl::strToDateTime(AsString());
+    case ftString: {
+        rtl::TDateTime v;
+        std::string buf;
+        const std::string_view t = valueText(*this, p, buf);
+        if (!FbTextToDateTime(t, v)) rtl::throwNotValid(t, "date and time");
+        return v;
+    }
     default:
         conversionError();
     }

@@ -2,6 +2,7 @@
 
 #include "rtl/charset.h"
 
+#include "db/FbDecoder.h"
 #include "db/FbUtils.h"
 #include "db/FbValues.h"
 #include "rtl/errors.h"
@@ -9,9 +10,6 @@
 #include "rtl/parse.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <limits>
@@ -23,13 +21,6 @@ namespace {
 
 [[noreturn]] void conversionError() {
     RaiseClientError(38);
-}
-
-std::int64_t powerOfTen(int n) {
-    std::int64_t r = 1;
-    while (n-- > 0)
-        r *= 10;
-    return r;
 }
 
 std::tm toTm(rtl::TDateTime value) {
@@ -47,32 +38,10 @@ std::tm toTm(rtl::TDateTime value) {
     return tm;
 }
 
-rtl::TDateTime datePart(const std::tm& tm) {
-    rtl::TDateTime d;
-    if (!rtl::tryEncodeDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, d)) conversionError();
-    return d;
-}
-
-rtl::TDateTime timePart(const std::tm& tm) {
-    rtl::TDateTime t;
-    if (!rtl::tryEncodeTime(tm.tm_hour, tm.tm_min, tm.tm_sec, 0, t)) conversionError();
-    return t;
-}
-
 template <class T> T readAs(const char* p) {
     T v;
     std::memcpy(&v, p, sizeof v);
     return v;
-}
-
-/// Truncates toward zero into T, or client error 38 when out of range.
-template <class T> T truncated(double v) {
-    if (!std::isfinite(v)) conversionError();
-    double t = std::trunc(v);
-    if (t < static_cast<double>(std::numeric_limits<T>::min()) ||
-        t >= -static_cast<double>(std::numeric_limits<T>::min()))
-        conversionError();
-    return static_cast<T>(t);
 }
 
 bool isDbKeyName(const std::string& n) {
@@ -96,14 +65,7 @@ TFbFieldKind TFbXSQLVAR::FieldKind() const {
 }
 
 std::int64_t TFbXSQLVAR::scaledInt() const {
-    switch (SQLType()) {
-    case SQL_SHORT:
-        return readAs<std::int16_t>(var_->sqldata);
-    case SQL_LONG:
-        return readAs<std::int32_t>(var_->sqldata);
-    default:
-        return readAs<std::int64_t>(var_->sqldata);
-    }
+    return FbScaledInt(SQLType(), var_->sqldata);
 }
 
 std::string TFbXSQLVAR::AsString() const {
@@ -118,13 +80,13 @@ std::string TFbXSQLVAR::AsString() const {
     case SQL_FLOAT:
     case SQL_DOUBLE:
     case SQL_D_FLOAT:
-        return rtl::floatToStr(AsDouble());
     case SQL_SHORT:
     case SQL_LONG:
-    case SQL_INT64:
-        if (var_->sqlscale == 0) return rtl::intToStr(scaledInt());
-        if (var_->sqlscale < -4) return rtl::floatToStr(AsDouble());
-        return rtl::currToStr(AsCurrency());
+    case SQL_INT64: {
+        std::string text;
+        FbAppendNumberText(text, SQLType(), var_->sqlscale, var_->sqldata);
+        return text;
+    }
     case SQL_TIMESTAMP:
         return rtl::dateTimeToStr(AsDateTime());
     case SQL_TYPE_TIME:
@@ -158,6 +120,10 @@ bool TFbXSQLVAR::AsBoolean() const {
     case SQL_LONG:
     case SQL_INT64:
         return scaledInt() != 0;
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT:
+        return AsDouble() != 0;
     default:
         conversionError();
     }
@@ -165,30 +131,24 @@ bool TFbXSQLVAR::AsBoolean() const {
 
 std::int32_t TFbXSQLVAR::AsLong() const {
     if (IsNull()) return 0;
+    std::int32_t v = 0;
     switch (SQLType()) {
     case SQL_TEXT:
-    case SQL_VARYING: {
-        std::int32_t v;
-        if (!rtl::tryStrToInt(AsString(), v)) conversionError();
+    case SQL_VARYING:
+        if (!FbTextToInt32(AsString(), v)) conversionError();
         return v;
-    }
     case SQL_FLOAT:
     case SQL_DOUBLE:
     case SQL_D_FLOAT:
-        return truncated<std::int32_t>(AsDouble());
+        if (!FbDoubleToInt32(AsDouble(), v)) conversionError();
+        return v;
     case SQL_BOOLEAN:
         return AsBoolean() ? 1 : 0;
     case SQL_SHORT:
     case SQL_LONG:
     case SQL_INT64:
-        if (var_->sqlscale == 0) {
-            const std::int64_t v = scaledInt();
-            if (v < std::numeric_limits<std::int32_t>::min() ||
-                v > std::numeric_limits<std::int32_t>::max())
-                conversionError();
-            return static_cast<std::int32_t>(v);
-        }
-        return truncated<std::int32_t>(AsDouble());
+        if (!FbInt64ToInt32(AsInt64(), v)) conversionError();
+        return v;
     default:
         conversionError();
     }
@@ -200,22 +160,22 @@ std::int64_t TFbXSQLVAR::AsInt64() const {
     case SQL_TEXT:
     case SQL_VARYING: {
         std::int64_t v;
-        if (!rtl::tryStrToInt64(AsString(), v)) conversionError();
+        if (!FbTextToInt64(AsString(), v)) conversionError();
         return v;
     }
     case SQL_FLOAT:
     case SQL_DOUBLE:
-    case SQL_D_FLOAT:
-        return truncated<std::int64_t>(AsDouble());
+    case SQL_D_FLOAT: {
+        std::int64_t v;
+        if (!FbDoubleToInt64(AsDouble(), v)) conversionError();
+        return v;
+    }
     case SQL_BOOLEAN:
         return AsBoolean() ? 1 : 0;
     case SQL_SHORT:
     case SQL_LONG:
     case SQL_INT64:
-        // Integer division truncates toward zero, as the exact reading wants.
-        // No 64-bit value reaches 10^19, so more decimals leave nothing.
-        if (-var_->sqlscale > 18) return 0;
-        return scaledInt() / powerOfTen(-var_->sqlscale);
+        return FbScaledToInt64(scaledInt(), var_->sqlscale);
     default:
         conversionError();
     }
@@ -227,34 +187,22 @@ double TFbXSQLVAR::AsDouble() const {
     case SQL_TEXT:
     case SQL_VARYING: {
         double v;
-        if (!rtl::tryStrToFloat(AsString(), v)) conversionError();
+        if (!FbTextToDouble(AsString(), v)) conversionError();
         return v;
     }
-    case SQL_FLOAT:
-        return readAs<float>(var_->sqldata);
-    case SQL_DOUBLE:
-    case SQL_D_FLOAT:
-        return readAs<double>(var_->sqldata);
     case SQL_BOOLEAN:
         return AsBoolean() ? 1 : 0;
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT:
     case SQL_SHORT:
     case SQL_LONG:
-    case SQL_INT64: {
-        const int decimals = -var_->sqlscale;
-        if (decimals <= 0) return static_cast<double>(scaledInt());
-        const double v =
-            static_cast<double>(scaledInt()) /
-            (decimals <= 18 ? static_cast<double>(powerOfTen(decimals)) : std::pow(10.0, decimals));
-        // Round to the column's decimals through fixed text so that 123.45
-        // reads as the double nearest to 123.45, not a neighbour of it.
-        char buf[64];
-        auto [end, ec] =
-            std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
-        if (ec != std::errc()) return v;
-        double r = v;
-        std::from_chars(buf, end, r);
-        return r;
-    }
+    case SQL_INT64:
+        return FbNumberToDouble(SQLType(), var_->sqlscale, var_->sqldata);
+    case SQL_TYPE_DATE:
+    case SQL_TYPE_TIME:
+    case SQL_TIMESTAMP:
+        return AsDateTime();
     default:
         conversionError();
     }
@@ -266,7 +214,7 @@ rtl::Currency TFbXSQLVAR::AsCurrency() const {
     switch (SQLType()) {
     case SQL_TEXT:
     case SQL_VARYING:
-        if (!rtl::tryStrToCurr(AsString(), c)) conversionError();
+        if (!FbTextToCurrency(AsString(), c)) conversionError();
         return c;
     case SQL_FLOAT:
     case SQL_DOUBLE:
@@ -276,11 +224,7 @@ rtl::Currency TFbXSQLVAR::AsCurrency() const {
     case SQL_SHORT:
     case SQL_LONG:
     case SQL_INT64:
-        if (dialect() >= 3) {
-            if (!rtl::Currency::tryFromScaled(scaledInt(), -var_->sqlscale, c)) conversionError();
-        } else if (!rtl::Currency::tryFromDouble(AsDouble(), c)) {
-            conversionError();
-        }
+        if (!FbScaledToCurrency(scaledInt(), var_->sqlscale, c)) conversionError();
         return c;
     default:
         conversionError();
@@ -289,30 +233,17 @@ rtl::Currency TFbXSQLVAR::AsCurrency() const {
 
 rtl::TDateTime TFbXSQLVAR::AsDateTime() const {
     if (IsNull()) return 0;
-    const TFbClientApi& api = FbApi();
-    std::tm tm{};
     switch (SQLType()) {
     case SQL_TEXT:
     case SQL_VARYING: {
         rtl::TDateTime d;
-        if (!rtl::tryStrToDate(AsString(), d)) conversionError();
+        if (!FbTextToDateTime(AsString(), d)) conversionError();
         return d;
     }
-    case SQL_TIMESTAMP: {
-        auto ts = readAs<ISC_TIMESTAMP>(var_->sqldata);
-        api.isc_decode_date(reinterpret_cast<ISC_QUAD*>(&ts), &tm);
-        return rtl::combineDateTime(datePart(tm), timePart(tm));
-    }
-    case SQL_TYPE_TIME: {
-        auto t = readAs<ISC_TIME>(var_->sqldata);
-        api.isc_decode_sql_time(&t, &tm);
-        return timePart(tm);
-    }
-    case SQL_TYPE_DATE: {
-        auto d = readAs<ISC_DATE>(var_->sqldata);
-        api.isc_decode_sql_date(&d, &tm);
-        return datePart(tm);
-    }
+    case SQL_TIMESTAMP:
+    case SQL_TYPE_TIME:
+    case SQL_TYPE_DATE:
+        return FbDateTimeOf(SQLType(), var_->sqldata);
     default:
         conversionError();
     }

@@ -233,15 +233,15 @@ TEST(FieldValues, DateCannotBeReadAsANumberOfOtherKind) {
     EXPECT_THROW(env.table.FieldByName("I").AsDateTime(), EFbError);
 }
 
-TEST(FieldValues, LargeScaledNumbersKeepFifteenDigits) {
+TEST(FieldValues, LargeScaledNumbersReadAsTheNearestDouble) {
     Env env("CREATE TABLE T (N NUMERIC(18,6));"
             "INSERT INTO T VALUES (123456789012.345678);"
             "INSERT INTO T VALUES (1234567890.123456);"
             "INSERT INTO T VALUES (-123456789.012345);");
     env.open("T");
-    EXPECT_EQ(env.table.Fields(0).AsFloat(), 123456789012.346);
+    EXPECT_EQ(env.table.Fields(0).AsFloat(), 123456789012.345678) << "no digit cut at fifteen";
     env.table.Next();
-    EXPECT_EQ(env.table.Fields(0).AsFloat(), 1234567890.12346) << "sixteen digits";
+    EXPECT_EQ(env.table.Fields(0).AsFloat(), 1234567890.123456) << "sixteen digits";
     env.table.Next();
     EXPECT_EQ(env.table.Fields(0).AsFloat(), -123456789.012345) << "fifteen digits stay exact";
 }
