@@ -42,6 +42,13 @@ bool numerico(TFieldType t) {
     }
 }
 
+/// Numbers stand to the right, Firebird 4's exact ones (kept as their text)
+/// among them.
+bool aDireita(const TField& f) {
+    return numerico(f.DataType()) || f.ExactKind() == TFbExactKind::Decimal ||
+           f.ExactKind() == TFbExactKind::DecFloat;
+}
+
 /// Characters a column is sized for, by the kind and size of its field.
 int caracteresDe(const TField& f) {
     switch (f.DataType()) {
@@ -157,8 +164,8 @@ QVariant TGradeModelo::data(const QModelIndex& index, int role) const {
     try {
         const TField& f = ds_.Fields(index.column());
         if (role == Qt::TextAlignmentRole)
-            return QVariant::fromValue(Qt::Alignment(
-                (numerico(f.DataType()) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
+            return QVariant::fromValue(
+                Qt::Alignment((aDireita(f) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
         if (role != Qt::DisplayRole) return {};
         TFbRowPeek linha(ds_, index.row());
         // Strings are the database's text; every other kind shows the
