@@ -127,7 +127,7 @@ void FbAppendNumberText(std::string& out, int sqlType, int scale, const void* p)
     rtl::Currency c;
     if (scale == 0)
         rtl::appendIntToStr(out, v);
-    else if (scale < -4)
+    else if (scale < -4 || scale > 0) // a positive scale only in a hostile descriptor
         rtl::appendFloatToStr(out, FbScaledToDouble(v, scale));
     else if (FbScaledToCurrency(v, scale, c))
         rtl::appendCurrToStr(out, c);

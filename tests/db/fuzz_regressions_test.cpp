@@ -71,12 +71,15 @@ TEST(HostileDescriptors, MoreDecimalsThanA64BitIntegerHasDigits) {
         {-19, 9'000'000'000'000'000'000LL, 0, 0.9},
         {-30, -123, 0, -1.23e-28},
         {-32768, 42, 0, 0.0},
+        // A positive scale: its text once asked for a string of 2^64 zeros.
+        {4, -7, -7, -7e4},
     };
     for (const Case& c : cases) {
         Column col(SQL_INT64, c.scale, 8);
         col.store(c.stored);
         EXPECT_EQ(col.var().AsInt64(), c.asInt64) << c.scale;
         EXPECT_NEAR(col.var().AsDouble(), c.asDouble, std::fabs(c.asDouble) * 1e-12) << c.scale;
+        EXPECT_FALSE(col.var().AsString().empty()) << c.scale;
         if (c.scale < -18) {
             EXPECT_THROW(col.var().AsCurrency(), EFbClientError) << c.scale;
         }
