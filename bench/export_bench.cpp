@@ -1,7 +1,7 @@
 // Time and peak memory of every export format on a generated 12-column
 // table (embedded engine), each beside its floor measured in the same run:
-// the client API's fetch loop writing the same text (text, HTML, XML, and
-// Word, whose body is text in a zip) or the same cells with libxlsxwriter in
+// the client API's fetch loop writing the same text (text, HTML, XML), the
+// same document by hand (Word) or the same cells with libxlsxwriter in
 // constant memory (Excel). Every measurement runs in its own child process
 // so that its peak resident size is its own.
 // Usage: bench_export [--formatos txt,html,xml,docx,xlsx] [rows...]
@@ -75,11 +75,15 @@ int main(int argc, char** argv) {
         std::string alvoPiso = (pasta / "piso").string();
         Medida pisoTxt = umFilho([&] { return pisoTexto(banco, alvoPiso); }, alvoPiso);
         linha("floor: API+text", pisoTxt, linhas, nullptr);
-        Medida pisoXlsx;
+        Medida pisoXlsx, pisoDocx;
         for (const std::string& formato : formatos) {
             if (formato == "xlsx" && pisoXlsx.segundos < 0) {
                 pisoXlsx = umFilho([&] { return pisoExcel(banco, alvoPiso); }, alvoPiso);
                 linha("floor: API+xlsx", pisoXlsx, linhas, nullptr);
+            }
+            if (formato == "docx" && pisoDocx.segundos < 0) {
+                pisoDocx = umFilho([&] { return pisoWord(banco, alvoPiso); }, alvoPiso);
+                linha("floor: API+docx", pisoDocx, linhas, nullptr);
             }
             std::string alvo = (pasta / ("saida." + formato)).string();
             Medida m = umFilho(
@@ -91,7 +95,9 @@ int main(int argc, char** argv) {
                 },
                 alvo);
             linha(("export " + formato).c_str(), m, linhas,
-                  formato == "xlsx" ? &pisoXlsx : &pisoTxt);
+                  formato == "xlsx"   ? &pisoXlsx
+                  : formato == "docx" ? &pisoDocx
+                                      : &pisoTxt);
             fs::remove(alvo);
         }
         fs::remove(alvoPiso);
