@@ -150,6 +150,7 @@ inline void report(const char* name, double value) {
 struct RawOptions {
     std::vector<long> checkpoints; // report "at<n>" seconds since start when row n came
     bool valueBytes = false;       // report the average bytes of the values of a row
+    std::function<void(const XSQLDA&)> eachRow; // handed every fetched row
 };
 
 /// Room for the columns of a described row and their null indicators.
@@ -205,6 +206,7 @@ inline long rawFetch(const std::string& path, const std::string& sql, const RawO
     std::size_t next = 0;
     while (api.isc_dsql_fetch(st, &stmt, 3, da) == 0) {
         ++rows;
+        if (o.eachRow) o.eachRow(*da);
         if (o.valueBytes) {
             // A value's own bytes: VARCHAR its length, CHAR without the
             // blanks that pad it, a number, date or blob id its size. The

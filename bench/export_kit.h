@@ -107,39 +107,9 @@ inline const char* kSelectPiso = "select ID, C, V, S, D, N92, N186, B, DT, TM, T
 /// The client API's fetch loop over kSelectPiso, handing each fetched row
 /// to `linha`: the floor of any export of these rows.
 inline long lacoDaApi(const std::string& banco, const std::function<void(const XSQLDA&)>& linha) {
-    RequireClientLibrary();
-    const TFbClientApi& api = FbApi();
-    ISC_STATUS* st = StatusVector();
-    isc_db_handle db = 0;
-    isc_tr_handle tr = 0;
-    isc_stmt_handle stmt = 0;
-    std::string dpb = GenerateDPB({"user_name=SYSDBA", std::string("password=") + kPassword});
-    CheckStatus(api.isc_attach_database(st, static_cast<short>(banco.size()), banco.c_str(), &db,
-                                        static_cast<short>(dpb.size()), dpb.data()));
-    struct {
-        isc_db_handle* db;
-        ISC_LONG tpbLength;
-        char* tpb;
-    } teb{&db, 0, nullptr};
-    CheckStatus(api.isc_start_multiple(st, &tr, 1, &teb));
-    CheckStatus(api.isc_dsql_alloc_statement2(st, &db, &stmt));
-    std::vector<char> daBuf(XSQLDA_LENGTH(20));
-    auto* da = reinterpret_cast<XSQLDA*>(daBuf.data());
-    da->version = SQLDA_VERSION1;
-    da->sqln = 20;
-    CheckStatus(api.isc_dsql_prepare(st, &tr, &stmt, 0, kSelectPiso, 3, da));
-    benchds::RawRow row;
-    row.bind(da);
-    CheckStatus(api.isc_dsql_execute(st, &tr, &stmt, 3, nullptr));
-    long linhas = 0;
-    while (api.isc_dsql_fetch(st, &stmt, 3, da) == 0) {
-        linha(*da);
-        ++linhas;
-    }
-    api.isc_dsql_free_statement(st, &stmt, DSQL_drop);
-    api.isc_commit_transaction(st, &tr);
-    api.isc_detach_database(st, &db);
-    return linhas;
+    benchds::RawOptions o;
+    o.eachRow = linha;
+    return benchds::rawFetch(banco, kSelectPiso, o);
 }
 
 /// Day, month, year of a Firebird date (days since 17 Nov 1858).
